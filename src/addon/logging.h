@@ -1,0 +1,43 @@
+#pragma once
+
+#include "core/function_name.h"
+
+#include <atomic>
+#include <sstream>
+#include <string>
+
+enum LogSeverity : int { LOG_INFO = 1, LOG_WARNING = 2, LOG_ERROR = 3 };
+
+using LogSink = void (*)(const char* file, int line, const char* func, int severity,
+                         const char* text);
+
+// Null until a log callback is set; from then on ForwardLogToJs.
+extern std::atomic<LogSink> logSink;
+
+// One record: streamed into at the log site, handed to its sink when it ends.
+class LogRecord {
+public:
+    LogRecord(const char* file, int line, std::string func, int severity, LogSink sink)
+        : file_(file), func_(std::move(func)), severity_(severity), line_(line), sink_(sink) {}
+    ~LogRecord();
+    LogRecord(const LogRecord&) = delete;
+    LogRecord& operator=(const LogRecord&) = delete;
+
+    std::ostringstream& stream() { return stream_; }
+
+private:
+    std::string file_;
+    std::string func_;
+    int severity_;
+    int line_;
+    LogSink sink_;
+    std::ostringstream stream_;
+};
+
+// QLOG(LOG_ERROR) << "CreateWindowEx err:" << GetLastError();
+// With no sink set nothing after the check runs: no record, no formatting, no allocation.
+#define QLOG(severity)                                                                         \
+    for (LogSink qlog_sink_ = logSink.load(std::memory_order_acquire); qlog_sink_ != nullptr; \
+         qlog_sink_ = nullptr)                                                                 \
+    LogRecord(__FILE__, __LINE__, ShortFunctionName(__PRETTY_FUNCTION__), (severity), qlog_sink_) \
+        .stream()

@@ -1,0 +1,16 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+// Result of an operation that JavaScript receives as { status, errorCode, errorMessage[, pid] }.
+struct OperationResult {
+    // Reads the calling thread's last-error code and its text at construction, after the
+    // operation has written its log records.
+    OperationResult(bool status, uint32_t pid);
+
+    bool status;
+    uint32_t errorCode;
+    std::string errorMessage;
+    uint32_t pid;
+};

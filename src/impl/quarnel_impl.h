@@ -1,0 +1,37 @@
+#pragma once
+
+#include "impl/operation_result.h"
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+// The Win32 work of the desktop utilities: focus and placement, mouse input, display
+// queries, process launch, registry and file queries, run mode, MAC addresses.
+class QuarnelImpl {
+public:
+    void SetWindowFocus(int hwnd);
+    void SetWindowFocusable(int hwnd, bool focusable);
+    void SetWindowFrontTaskbar(int hwnd, bool fullscreen);
+    OperationResult SetWindowParent(int parent, int child);
+    HWND GetCurrentForegroundWindow();
+
+    void GetDeskRect(int& width, int& height);
+    void GetMainMonitorRect(int& x, int& y, int& width, int& height);
+
+    int InputMouseMove(int x, int y);
+    int InputMouseLeftClick();
+    int InputMouseLeftDown();
+    int InputMouseLeftUp();
+    int InputMouseRightClick();
+    int InputMouseRightDown();
+    int InputMouseRightUp();
+
+    OperationResult StartProcess(const std::string& exe, const std::vector<std::string>& args,
+                                 const std::string& workDir);
+    std::string GetMachineRegString(const std::string& keyPath, const std::string& itemKey);
+    bool IsHiddenFile(const std::string& path);
+    void SetUserEnvironment(const std::string& name, const std::string& value);
+    std::vector<std::string> GetMacAddresses();
+};

@@ -1,0 +1,177 @@
+// Entry points that only tests use, on top of the module's own 32 exports. Never shipped.
+#include "addon/dllmain.h"
+#include "addon/logging.h"
+#include "addon/quarnel_addon.h"
+
+#include <cstdint>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace {
+
+template <size_t N>
+bool Args(napi_env env, napi_callback_info info, napi_value (&argv)[N]) {
+    size_t argc = N;
+    for (auto& value : argv) {
+        napi_get_undefined(env, &value);
+    }
+    return napi_get_cb_info(env, info, &argc, argv, nullptr, nullptr) == napi_ok;
+}
+
+QuarnelAddon& Addon(napi_env env) {
+    QuarnelAddon& addon = QuarnelAddon::GetInstance();
+    addon.AttachEnvironment(env);
+    return addon;
+}
+
+// ---- the bridge's readers and makers ----
+
+napi_value GetInt32(napi_env env, napi_callback_info info) {
+    napi_value argv[1];
+    Args(env, info, argv);
+    return napi::make_int32(env, napi::get_int32(env, argv[0]));
+}
+
+napi_value GetBool(napi_env env, napi_callback_info info) {
+    napi_value argv[1];
+    Args(env, info, argv);
+    return napi::make_bool(env, napi::get_bool(env, argv[0]));
+}
+
+napi_value GetString(napi_env env, napi_callback_info info) {
+    napi_value argv[1];
+    Args(env, info, argv);
+    return napi::make_string(env, napi::get_string(env, argv[0]));
+}
+
+napi_value GetStringArray(napi_env env, napi_callback_info info) {
+    napi_value argv[1];
+    Args(env, info, argv);
+    return napi::make_string_array(env, napi::get_string_array(env, argv[0]));
+}
+
+napi_value MakeStringWithZero(napi_env env, napi_callback_info) {
+    return napi::make_string(env, std::string("ab\0cd", 5));
+}
+
+napi_value MakeInt64(napi_env env, napi_callback_info info) {
+    napi_value argv[1];
+    Args(env, info, argv);
+    return napi::make_int64(env, napi::get_int32(env, argv[0]));
+}
+
+// ---- the event queue ----
+
+// postKeyEvents(callback, codes): a worker thread posts one keyboard task per code and is
+// joined before returning, so every item waits before the JavaScript thread drains them.
+napi_value PostKeyEvents(napi_env env, napi_callback_info info) {
+    napi_value argv[2];
+    Args(env, info, argv);
+    QuarnelAddon& addon = Addon(env);
+    auto callback = napi::make_callback(env, argv[0]);
+    std::vector<std::string> codes = napi::get_string_array(env, argv[1]);
+    std::thread worker([&addon, callback, &codes] {
+        for (const std::string& code : codes) {
+            addon.OnKeyboardEvent(callback, std::stoi(code));
+        }
+    });
+    worker.join();
+    return nullptr;
+}
+
+// postProxyEvent(callback, hwnd)
+napi_value PostProxyEvent(napi_env env, napi_callback_info info) {
+    napi_value argv[2];
+    Args(env, info, argv);
+    QuarnelAddon& addon = Addon(env);
+    auto callback = napi::make_callback(env, argv[0]);
+    int hwnd = napi::get_int32(env, argv[1]);
+    std::thread([&addon, callback, hwnd] { addon.OnProxyWindowCreated(callback, hwnd); }).join();
+    return nullptr;
+}
+
+// postTouchEvent(callback, [touchType, x, y, id, time, ...]) as decimal strings.
+napi_value PostTouchEvent(napi_env env, napi_callback_info info) {
+    napi_value argv[2];
+    Args(env, info, argv);
+    QuarnelAddon& addon = Addon(env);
+    auto callback = napi::make_callback(env, argv[0]);
+    std::vector<std::string> fields = napi::get_string_array(env, argv[1]);
+    std::vector<TouchPoint> points;
+    for (size_t i = 0; i + 4 < fields.size(); i += 5) {
+        TouchPoint point;
+        point.touchType = std::stoi(fields[i]);
+        point.x = std::stoi(fields[i + 1]);
+        point.y = std::stoi(fields[i + 2]);
+        point.id = static_cast<uint32_t>(std::stoul(fields[i + 3]));
+        point.time = static_cast<uint32_t>(std::stoul(fields[i + 4]));
+        points.push_back(point);
+    }
+    std::thread([&addon, callback, &points] { addon.OnTouchEvent(callback, points); }).join();
+    return nullptr;
+}
+
+// writeLogs(threads, perThread): worker threads write log records at once.
+napi_value WriteLogs(napi_env env, napi_callback_info info) {
+    napi_value argv[2];
+    Args(env, info, argv);
+    Addon(env);
+    const int threads = napi::get_int32(env, argv[0]);
+    const int perThread = napi::get_int32(env, argv[1]);
+    std::vector<std::thread> workers;
+    for (int t = 0; t < threads; ++t) {
+        workers.emplace_back([t, perThread] {
+            for (int i = 0; i < perThread; ++i) {
+                QLOG(LOG_INFO) << "thread " << t << " record " << i;
+            }
+        });
+    }
+    for (auto& worker : workers) {
+        worker.join();
+    }
+    return nullptr;
+}
+
+napi_value HookTouchEvent(napi_env env, napi_callback_info info) {
+    return Addon(env).HookTouchEvent(env, info);
+}
+
+const ExportRow kTestExports[] = {
+    {"getInt32", GetInt32},
+    {"getBool", GetBool},
+    {"getString", GetString},
+    {"getStringArray", GetStringArray},
+    {"makeStringWithZero", MakeStringWithZero},
+    {"makeInt64", MakeInt64},
+    {"postKeyEvents", PostKeyEvents},
+    {"postProxyEvent", PostProxyEvent},
+    {"postTouchEvent", PostTouchEvent},
+    {"writeLogs", WriteLogs},
+    {"hookTouchEvent", HookTouchEvent},
+};
+
+napi_value TestInit(napi_env env, napi_value exports) noexcept {
+    try {
+        Init(env, exports);
+        napi_value test = nullptr;
+        if (napi_create_object(env, &test) == napi_ok) {
+            DefineExports(env, test, kTestExports, sizeof(kTestExports) / sizeof(kTestExports[0]));
+            napi_set_named_property(env, exports, "test", test);
+        }
+    } catch (...) {
+    }
+    return exports;
+}
+
+napi_module testModule = {1, 0, __FILE__, TestInit, "quarnel_test", nullptr,
+                          {nullptr, nullptr, nullptr, nullptr}};
+
+void RegisterTestModule() { napi_module_register(&testModule); }
+
+}  // namespace
+
+extern "C" {
+__declspec(dllexport) void (*_register_quarnel_test_)(void) __attribute__((section(".CRT$XCT"), used)) =
+    RegisterTestModule;
+}
