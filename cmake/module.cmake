@@ -21,9 +21,9 @@ function(quarnel_node_module target)
   add_library(${target} SHARED ${ARGN})
   target_link_libraries(${target} PRIVATE quarnel_objects quarnel_warnings)
   set_target_properties(${target} PROPERTIES PREFIX "" SUFFIX ".node")
+  target_link_options(${target} PRIVATE $<$<CONFIG:Release>:-s>)
 endfunction()
 
 quarnel_node_module(Quarnel ${CMAKE_SOURCE_DIR}/src/addon/registration.cpp)
-set_target_properties(Quarnel PROPERTIES
-  RUNTIME_OUTPUT_DIRECTORY ${CMAKE_SOURCE_DIR}/prebuilds/win32-${QUARNEL_ARCH}
-  LIBRARY_OUTPUT_DIRECTORY ${CMAKE_SOURCE_DIR}/prebuilds/win32-${QUARNEL_ARCH})
+# scripts/build copies it to prebuilds/win32-<arch>/, where the package loader finds it.
+set_target_properties(Quarnel PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})

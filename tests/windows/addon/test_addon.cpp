@@ -19,6 +19,16 @@ bool Args(napi_env env, napi_callback_info info, napi_value (&argv)[N]) {
     return napi_get_cb_info(env, info, &argc, argv, nullptr, nullptr) == napi_ok;
 }
 
+// What a component would hold: the strong share of each callback, until replaced. Tasks only
+// carry weak pointers.
+std::shared_ptr<napi::napi_callback> heldCallbacks[4];
+enum Held { kKeys, kProxy, kTouch };
+
+std::shared_ptr<napi::napi_callback> Hold(Held slot, napi_env env, napi_value value) {
+    heldCallbacks[slot] = napi::make_callback(env, value);
+    return heldCallbacks[slot];
+}
+
 QuarnelAddon& Addon(napi_env env) {
     QuarnelAddon& addon = QuarnelAddon::GetInstance();
     addon.AttachEnvironment(env);
@@ -69,7 +79,7 @@ napi_value PostKeyEvents(napi_env env, napi_callback_info info) {
     napi_value argv[2];
     Args(env, info, argv);
     QuarnelAddon& addon = Addon(env);
-    auto callback = napi::make_callback(env, argv[0]);
+    auto callback = Hold(kKeys, env, argv[0]);
     std::vector<std::string> codes = napi::get_string_array(env, argv[1]);
     std::thread worker([&addon, callback, &codes] {
         for (const std::string& code : codes) {
@@ -85,7 +95,7 @@ napi_value PostProxyEvent(napi_env env, napi_callback_info info) {
     napi_value argv[2];
     Args(env, info, argv);
     QuarnelAddon& addon = Addon(env);
-    auto callback = napi::make_callback(env, argv[0]);
+    auto callback = Hold(kProxy, env, argv[0]);
     int hwnd = napi::get_int32(env, argv[1]);
     std::thread([&addon, callback, hwnd] { addon.OnProxyWindowCreated(callback, hwnd); }).join();
     return nullptr;
@@ -96,7 +106,7 @@ napi_value PostTouchEvent(napi_env env, napi_callback_info info) {
     napi_value argv[2];
     Args(env, info, argv);
     QuarnelAddon& addon = Addon(env);
-    auto callback = napi::make_callback(env, argv[0]);
+    auto callback = Hold(kTouch, env, argv[0]);
     std::vector<std::string> fields = napi::get_string_array(env, argv[1]);
     std::vector<TouchPoint> points;
     for (size_t i = 0; i + 4 < fields.size(); i += 5) {
