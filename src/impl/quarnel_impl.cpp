@@ -53,23 +53,3 @@ int QuarnelImpl::InputMouseLeftUp() { return NotImplemented("InputMouseLeftUp");
 int QuarnelImpl::InputMouseRightClick() { return NotImplemented("InputMouseRightClick"); }
 int QuarnelImpl::InputMouseRightDown() { return NotImplemented("InputMouseRightDown"); }
 int QuarnelImpl::InputMouseRightUp() { return NotImplemented("InputMouseRightUp"); }
-OperationResult QuarnelImpl::StartProcess(const std::string&, const std::vector<std::string>&,
-                                          const std::string&) {
-    NotImplemented("StartProcess");
-    return OperationResult(false, 0);
-}
-std::string QuarnelImpl::GetMachineRegString(const std::string&, const std::string&) {
-    NotImplemented("GetMachineRegString");
-    return std::string();
-}
-bool QuarnelImpl::IsHiddenFile(const std::string&) {
-    NotImplemented("IsHiddenFile");
-    return false;
-}
-void QuarnelImpl::SetUserEnvironment(const std::string&, const std::string&) {
-    NotImplemented("SetUserEnvironment");
-}
-std::vector<std::string> QuarnelImpl::GetMacAddresses() {
-    NotImplemented("GetMacAddresses");
-    return {};
-}
