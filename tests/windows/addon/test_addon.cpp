@@ -3,10 +3,13 @@
 #include "addon/logging.h"
 #include "addon/quarnel_addon.h"
 
+#include <chrono>
 #include <cstdint>
 #include <string>
 #include <thread>
 #include <vector>
+
+void DefineBenchExports(napi_env env, napi_value exports);
 
 namespace {
 
@@ -143,6 +146,47 @@ napi_value WriteLogs(napi_env env, napi_callback_info info) {
     return nullptr;
 }
 
+// releaseOnWorker(callback, flood): a worker thread posts `flood` keyboard events for a new
+// callback and then drops the callback's only share. Its reference must still be deleted,
+// on the JavaScript thread, however full the queue is.
+napi_value ReleaseOnWorker(napi_env env, napi_callback_info info) {
+    napi_value argv[2];
+    Args(env, info, argv);
+    QuarnelAddon& addon = Addon(env);
+    auto callback = napi::make_callback(env, argv[0]);
+    const int flood = napi::get_int32(env, argv[1]);
+    std::thread([&addon, flood](std::shared_ptr<napi::napi_callback> last) {
+        for (int i = 0; i < flood; ++i) {
+            addon.OnKeyboardEvent(last, i % 6);
+        }
+        last.reset();
+    }, std::move(callback)).join();
+    return nullptr;
+}
+
+// startBackgroundPosting(callback, threads): detached threads that post keyboard events and
+// write log records until the process ends, to test exits with work in flight.
+napi_value StartBackgroundPosting(napi_env env, napi_callback_info info) {
+    napi_value argv[2];
+    Args(env, info, argv);
+    QuarnelAddon& addon = Addon(env);
+    auto callback = Hold(kKeys, env, argv[0]);
+    const int threads = napi::get_int32(env, argv[1]);
+    for (int t = 0; t < threads; ++t) {
+        std::weak_ptr<napi::napi_callback> weak = callback;
+        std::thread([&addon, weak, t] {
+            for (unsigned i = 0;; ++i) {
+                if (auto strong = weak.lock()) {
+                    addon.OnKeyboardEvent(strong, static_cast<int>(i % 6));
+                }
+                QLOG(LOG_INFO) << "background " << t << " " << i;
+                std::this_thread::sleep_for(std::chrono::microseconds(200));
+            }
+        }).detach();
+    }
+    return nullptr;
+}
+
 napi_value HookTouchEvent(napi_env env, napi_callback_info info) {
     return Addon(env).HookTouchEvent(env, info);
 }
@@ -159,6 +203,8 @@ const ExportRow kTestExports[] = {
     {"postTouchEvent", PostTouchEvent},
     {"writeLogs", WriteLogs},
     {"hookTouchEvent", HookTouchEvent},
+    {"releaseOnWorker", ReleaseOnWorker},
+    {"startBackgroundPosting", StartBackgroundPosting},
 };
 
 napi_value TestInit(napi_env env, napi_value exports) noexcept {
@@ -167,6 +213,7 @@ napi_value TestInit(napi_env env, napi_value exports) noexcept {
         napi_value test = nullptr;
         if (napi_create_object(env, &test) == napi_ok) {
             DefineExports(env, test, kTestExports, sizeof(kTestExports) / sizeof(kTestExports[0]));
+            DefineBenchExports(env, test);
             napi_set_named_property(env, exports, "test", test);
         }
     } catch (...) {

@@ -1,0 +1,187 @@
+// Measurements for bench/events.js: the module's event queue against Node's own
+// thread-safe function, carrying the same payload (a key name) from a worker thread.
+#include "addon/dllmain.h"
+#include "addon/logging.h"
+#include "addon/quarnel_addon.h"
+
+#include <windows.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cstdint>
+#include <thread>
+#include <vector>
+
+void DefineBenchExports(napi_env env, napi_value exports);
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+std::atomic<uint64_t> acked{0};
+std::atomic<int64_t> lastAckNs{0};
+
+int64_t NowNs() {
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(Clock::now().time_since_epoch())
+        .count();
+}
+
+// The JavaScript side calls this from its callback for every event it receives.
+napi_value Ack(napi_env, napi_callback_info) {
+    lastAckNs.store(NowNs(), std::memory_order_relaxed);
+    acked.fetch_add(1, std::memory_order_release);
+    return nullptr;
+}
+
+// Runs on a worker: `post` sends one event. Latency mode sends one event at a time and waits
+// for its acknowledgement; throughput mode keeps at most `window` events in flight (below the
+// queue's 128, so nothing is dropped). Writes the latencies in ns and the total time.
+template <typename Post>
+void Drive(Post&& post, int count, int window, std::vector<int64_t>& latencies, int64_t& totalNs) {
+    const uint64_t base = acked.load();
+    const int64_t start = NowNs();
+    for (int i = 0; i < count; ++i) {
+        while (static_cast<int64_t>(i) - static_cast<int64_t>(acked.load() - base) >= window) {
+            std::this_thread::yield();
+        }
+        const int64_t sent = NowNs();
+        post();
+        if (window == 1) {
+            while (acked.load(std::memory_order_acquire) - base <= static_cast<uint64_t>(i)) {
+                std::this_thread::yield();
+            }
+            latencies.push_back(lastAckNs.load(std::memory_order_relaxed) - sent);
+        }
+    }
+    while (acked.load() - base < static_cast<uint64_t>(count)) {
+        std::this_thread::yield();
+    }
+    totalNs = NowNs() - start;
+}
+
+// Results reach JavaScript as { totalNs, latencies: [...] } once the worker is done; the
+// worker is polled with isDone() so the JavaScript thread stays free to run the callbacks.
+struct Run {
+    std::thread worker;
+    std::atomic<bool> done{false};
+    std::vector<int64_t> latencies;
+    int64_t totalNs = 0;
+};
+Run currentRun;
+
+napi_value Result(napi_env env) {
+    if (currentRun.worker.joinable()) {
+        currentRun.worker.join();
+    }
+    napi_value result = nullptr;
+    napi_create_object(env, &result);
+    napi_value total = nullptr;
+    napi_create_double(env, static_cast<double>(currentRun.totalNs), &total);
+    napi_set_named_property(env, result, "totalNs", total);
+    napi_value list = nullptr;
+    napi_create_array(env, &list);
+    for (uint32_t i = 0; i < currentRun.latencies.size(); ++i) {
+        napi_value item = nullptr;
+        napi_create_double(env, static_cast<double>(currentRun.latencies[i]), &item);
+        napi_set_element(env, list, i, item);
+    }
+    napi_set_named_property(env, result, "latencies", list);
+    return result;
+}
+
+template <typename Post>
+void Start(Post post, int count, int window) {
+    if (currentRun.worker.joinable()) {
+        currentRun.worker.join();
+    }
+    currentRun.done = false;
+    currentRun.latencies.clear();
+    currentRun.latencies.reserve(count);
+    currentRun.worker = std::thread([post, count, window]() mutable {
+        Drive(post, count, window, currentRun.latencies, currentRun.totalNs);
+        currentRun.done = true;
+    });
+}
+
+std::shared_ptr<napi::napi_callback> queueCallback;
+
+// queueRun(callback, count, window): events through the module's queue.
+napi_value QueueRun(napi_env env, napi_callback_info info) {
+    size_t argc = 3;
+    napi_value argv[3];
+    napi_get_cb_info(env, info, &argc, argv, nullptr, nullptr);
+    QuarnelAddon& addon = QuarnelAddon::GetInstance();
+    addon.AttachEnvironment(env);
+    queueCallback = napi::make_callback(env, argv[0]);
+    std::shared_ptr<napi::napi_callback> callback = queueCallback;
+    Start([&addon, callback] { addon.OnKeyboardEvent(callback, 5); }, napi::get_int32(env, argv[1]),
+          napi::get_int32(env, argv[2]));
+    return nullptr;
+}
+
+void CallJsKey(napi_env env, napi_value js, void*, void* data) {
+    if (env == nullptr || js == nullptr) {
+        return;
+    }
+    // The same payload the keyboard task builds: one key name.
+    napi_value key = napi::make_string(env, static_cast<const char*>(data));
+    napi_value global = nullptr;
+    napi_get_global(env, &global);
+    napi_call_function(env, global, js, 1, &key, nullptr);
+}
+
+napi_threadsafe_function tsfn = nullptr;
+
+// tsfnRun(callback, count, window): the same through a napi_threadsafe_function.
+napi_value TsfnRun(napi_env env, napi_callback_info info) {
+    size_t argc = 3;
+    napi_value argv[3];
+    napi_get_cb_info(env, info, &argc, argv, nullptr, nullptr);
+    if (tsfn != nullptr) {
+        napi_release_threadsafe_function(tsfn, napi_tsfn_release);
+        tsfn = nullptr;
+    }
+    napi_value name = napi::make_string(env, "quarnel-bench");
+    napi_create_threadsafe_function(env, argv[0], nullptr, name, 0, 1, nullptr, nullptr, nullptr,
+                                    CallJsKey, &tsfn);
+    napi_unref_threadsafe_function(env, tsfn);
+    napi_threadsafe_function fn = tsfn;
+    static const char kKey[] = "pageDown";
+    Start([fn] { napi_call_threadsafe_function(fn, const_cast<char*>(kKey), napi_tsfn_nonblocking); },
+          napi::get_int32(env, argv[1]), napi::get_int32(env, argv[2]));
+    return nullptr;
+}
+
+napi_value IsDone(napi_env env, napi_callback_info) {
+    return napi::make_bool(env, currentRun.done.load());
+}
+
+napi_value TakeResult(napi_env env, napi_callback_info) { return Result(env); }
+
+// logSiteCost(iterations): ns per log statement with the current sink.
+napi_value LogSiteCost(napi_env env, napi_callback_info info) {
+    size_t argc = 1;
+    napi_value argv[1];
+    napi_get_cb_info(env, info, &argc, argv, nullptr, nullptr);
+    const int iterations = napi::get_int32(env, argv[0]);
+    const int64_t start = NowNs();
+    for (int i = 0; i < iterations; ++i) {
+        QLOG(LOG_ERROR) << "SetWindowPos err:" << i << " hWnd:" << static_cast<void*>(&argc);
+    }
+    const double perCall = static_cast<double>(NowNs() - start) / iterations;
+    napi_value result = nullptr;
+    napi_create_double(env, perCall, &result);
+    return result;
+}
+
+const ExportRow kBenchExports[] = {
+    {"benchAck", Ack},           {"benchQueueRun", QueueRun},       {"benchTsfnRun", TsfnRun},
+    {"benchIsDone", IsDone},     {"benchTakeResult", TakeResult}, {"benchLogSiteCost", LogSiteCost},
+};
+
+}  // namespace
+
+void DefineBenchExports(napi_env env, napi_value exports) {
+    DefineExports(env, exports, kBenchExports, sizeof(kBenchExports) / sizeof(kBenchExports[0]));
+}
