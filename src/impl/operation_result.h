@@ -14,3 +14,8 @@ struct OperationResult {
     std::string errorMessage;
     uint32_t pid;
 };
+
+// The system's text for an error code, trailing line break included; directory-service codes
+// come from their own message module. "Error message not found." when neither knows the code,
+// empty when that module cannot be loaded.
+std::wstring ErrorCodeText(uint32_t code);

@@ -1,55 +1,270 @@
-// Not live yet: each operation reports that it is not implemented (see README).
+// Focus and placement of windows, synthesized mouse input and display queries.
 #include "impl/quarnel_impl.h"
 
 #include "addon/logging.h"
+#include "core/desktop_geometry.h"
+#include "core/focus_plan.h"
+#include "core/mouse_input.h"
+#include "impl/text_conversion.h"
+#include "impl/win32_resources.h"
+
+#include <shobjidl.h>
+
+#include <initializer_list>
+#include <vector>
 
 namespace {
 
-int NotImplemented(const char* what) {
-    QLOG(LOG_ERROR) << what << " not implemented";
-    SetLastError(ERROR_CALL_NOT_IMPLEMENTED);
-    return ERROR_CALL_NOT_IMPLEMENTED;
+// Handles cross the JavaScript boundary as signed 32-bit numbers; the system sign-extends
+// them to pointer size, so a handle read back from a 64-bit HWND compares equal.
+HWND ToHwnd(int handle) {
+    return reinterpret_cast<HWND>(static_cast<intptr_t>(handle));
+}
+
+intptr_t HandleValue(HWND hwnd) {
+    return reinterpret_cast<intptr_t>(hwnd);
+}
+
+// Re-applies the frame so that a changed extended style takes effect, leaving position,
+// size and z-order alone.
+BOOL RefreshFrame(HWND hwnd) {
+    return SetWindowPos(hwnd, nullptr, 0, 0, 0, 0,
+                        SWP_NOSIZE | SWP_NOMOVE | SWP_NOZORDER | SWP_FRAMECHANGED);
+}
+
+// Sends one input record per flag value, as button events at the cursor's position.
+// Returns -1 when all went in, else the error code the system set right after the call.
+int SendMouseButtons(std::initializer_list<uint32_t> flags, DWORD& error) {
+    std::vector<INPUT> records;
+    for (uint32_t flag : flags) {
+        INPUT record = {};
+        record.type = INPUT_MOUSE;
+        record.mi.dwFlags = flag;
+        records.push_back(record);
+    }
+    const UINT count = static_cast<UINT>(records.size());
+    const UINT injected = SendInput(count, records.data(), sizeof(INPUT));
+    error = injected == count ? 0 : GetLastError();
+    return MouseInputResult(injected, count, error);
 }
 
 }  // namespace
 
-OperationResult::OperationResult(bool status, uint32_t pid)
-    : status(status), errorCode(GetLastError()), pid(pid) {
+std::wstring ErrorCodeText(uint32_t code) {
     wchar_t buffer[512] = {};
     DWORD length = FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-                                  nullptr, errorCode, 0, buffer, 512, nullptr);
+                                  nullptr, code, 0, buffer, 512, nullptr);
     if (length == 0) {
-        errorMessage = "Error message not found.";
-        return;
+        // Directory-service codes are not in the system table.
+        win32::UniqueHmodule module(LoadLibraryW(L"Ntdsbmsg.dll"));
+        if (!module) {
+            return std::wstring();
+        }
+        length = FormatMessageW(FORMAT_MESSAGE_FROM_HMODULE | FORMAT_MESSAGE_IGNORE_INSERTS,
+                                module.get(), code, 0, buffer, 512, nullptr);
     }
-    int size = WideCharToMultiByte(CP_UTF8, 0, buffer, static_cast<int>(length), nullptr, 0,
-                                   nullptr, nullptr);
-    errorMessage.resize(size > 0 ? size : 0);
-    if (size > 0) {
-        WideCharToMultiByte(CP_UTF8, 0, buffer, static_cast<int>(length), &errorMessage[0], size,
-                            nullptr, nullptr);
+    if (length == 0) {
+        return L"Error message not found.";
+    }
+    return std::wstring(buffer);
+}
+
+OperationResult::OperationResult(bool status, uint32_t pid)
+    : status(status),
+      errorCode(GetLastError()),
+      errorMessage(Utf16ToUtf8(ErrorCodeText(errorCode))),
+      pid(pid) {}
+
+// ---- focus and placement ----
+
+void QuarnelImpl::SetWindowFocus(int hwnd) {
+    switch (DecideFocusStart(hwnd, HandleValue(GetForegroundWindow()))) {
+        case FocusStart::InvalidHandle:
+            QLOG(LOG_ERROR) << "invalid hwnd";
+            return;
+        case FocusStart::AlreadyForeground:
+            QLOG(LOG_INFO) << "current foreground window equal to hwnd:" << hwnd;
+            return;
+        case FocusStart::Proceed:
+            break;
+    }
+    const HWND window = ToHwnd(hwnd);
+    const DWORD currentThreadId = GetCurrentThreadId();
+    // Asked again: the foreground may have moved since the check above, and the attach has
+    // to be with whoever holds it now.
+    const DWORD foregroundThreadId = GetWindowThreadProcessId(GetForegroundWindow(), nullptr);
+    QLOG(LOG_INFO) << "currentThreadId:" << currentThreadId
+                   << " foregroundThreadId:" << foregroundThreadId;
+    const bool attach = NeedsInputAttach(currentThreadId, foregroundThreadId);
+    if (attach) {
+        const BOOL attached = AttachThreadInput(foregroundThreadId, currentThreadId, TRUE);
+        QLOG(LOG_INFO) << "AttachThreadInput ret:" << attached;
+    }
+    // Neither result changes the course: bringing to top still helps when the foreground
+    // was refused, and the detach below must run whatever happened.
+    const BOOL foreground = SetForegroundWindow(window);
+    QLOG(LOG_INFO) << "SetForegroundWindow ret:" << foreground;
+    const BOOL top = BringWindowToTop(window);
+    QLOG(LOG_INFO) << "BringWindowToTop ret:" << top;
+    if (attach) {
+        const BOOL detached = AttachThreadInput(foregroundThreadId, currentThreadId, FALSE);
+        QLOG(LOG_INFO) << "UnAttachThreadInput ret:" << detached;
     }
 }
 
-void QuarnelImpl::SetWindowFocus(int) { NotImplemented("SetWindowFocus"); }
-void QuarnelImpl::SetWindowFocusable(int, bool) { NotImplemented("SetWindowFocusable"); }
-void QuarnelImpl::SetWindowFrontTaskbar(int, bool) { NotImplemented("SetWindowFrontTaskbar"); }
-OperationResult QuarnelImpl::SetWindowParent(int, int) {
-    NotImplemented("SetWindowParent");
-    return OperationResult(false, 0);
+void QuarnelImpl::SetWindowFocusable(int hwnd, bool focusable) {
+    const HWND window = ToHwnd(hwnd);
+    LONG_PTR style = GetWindowLongPtrW(window, GWL_EXSTYLE);
+    if (focusable) {
+        style &= ~static_cast<LONG_PTR>(WS_EX_NOACTIVATE);
+    } else {
+        style |= WS_EX_NOACTIVATE;
+    }
+    const LONG_PTR previous = SetWindowLongPtrW(window, GWL_EXSTYLE, style);
+    // Styles are 32 bits wide; the pointer-sized call widens them on 64-bit builds.
+    QLOG(LOG_INFO) << "SetWindowLongPtr ret:" << static_cast<int32_t>(previous) << " hwnd:" << hwnd
+                   << " focusable:" << focusable;
+    const BOOL refreshed = RefreshFrame(window);
+    QLOG(LOG_INFO) << "SetWindowPos ret:" << refreshed;
 }
+
+void QuarnelImpl::SetWindowFrontTaskbar(int hwnd, bool fullscreen) {
+    // Deliberately never uninitialised: the taskbar object is made on every call, and
+    // leaving the apartment in place spares re-entering it each time. A thread that already
+    // lives in another apartment can use the object just as well.
+    const HRESULT init = CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+    if (FAILED(init) && init != RPC_E_CHANGED_MODE) {
+        QLOG(LOG_ERROR) << "CoInitializeEx fail";
+        return;
+    }
+    win32::UniqueComPtr<ITaskbarList2> taskbar;
+    if (FAILED(CoCreateInstance(CLSID_TaskbarList, nullptr, CLSCTX_INPROC_SERVER, IID_ITaskbarList2,
+                                reinterpret_cast<void**>(taskbar.put())))) {
+        return;
+    }
+    if (FAILED(taskbar.get()->HrInit())) {
+        return;
+    }
+    const HRESULT hr = taskbar.get()->MarkFullscreenWindow(ToHwnd(hwnd), fullscreen);
+    QLOG(LOG_INFO) << "MarkFullscreenWindow ret:" << hr << " hwnd:" << hwnd
+                   << " fullscreen:" << fullscreen;
+}
+
+OperationResult QuarnelImpl::SetWindowParent(int parent, int child) {
+    const HWND childWindow = ToHwnd(child);
+    // 0 is also the previous owner of a window that had none: only the last-error code
+    // tells that apart from a failure, so it is cleared first.
+    SetLastError(0);
+    const LONG_PTR previous =
+        SetWindowLongPtrW(childWindow, GWLP_HWNDPARENT, reinterpret_cast<LONG_PTR>(ToHwnd(parent)));
+    bool status = true;
+    if (previous == 0) {
+        const DWORD code = GetLastError();
+        QLOG(LOG_ERROR) << "SetWindowLongPtr GWLP_HWNDPARENT err:" << code << " child:" << child
+                        << " parent:" << parent;
+        status = code == 0;
+    }
+    if (status) {
+        SetLastError(0);
+        if (!RefreshFrame(childWindow)) {
+            const DWORD code = GetLastError();
+            QLOG(LOG_ERROR) << "SetWindowPos err:" << code << " child:" << child;
+            status = false;
+        }
+    }
+    return OperationResult(status, 0);
+}
+
 HWND QuarnelImpl::GetCurrentForegroundWindow() {
-    NotImplemented("GetCurrentForegroundWindow");
-    return nullptr;
+    const HWND hwnd = GetForegroundWindow();
+    QLOG(LOG_INFO) << "get hwnd:" << hwnd;
+    return hwnd;
 }
-void QuarnelImpl::GetDeskRect(int& width, int& height) { width = height = 0; }
+
+// ---- display queries ----
+
+void QuarnelImpl::GetDeskRect(int& width, int& height) {
+    std::vector<DisplayRect> displays;
+    DISPLAY_DEVICEW device = {};
+    device.cb = sizeof(device);
+    for (DWORD index = 0; EnumDisplayDevicesW(nullptr, index, &device, 0); ++index) {
+        const std::wstring name(device.DeviceName);
+        DEVMODEW mode = {};
+        mode.dmSize = sizeof(mode);
+        mode.dmDriverExtra = 0;
+        // Adapters without a current mode are not part of the desktop.
+        if (!EnumDisplaySettingsW(name.c_str(), ENUM_CURRENT_SETTINGS, &mode)) {
+            continue;
+        }
+        const DisplayRect display{mode.dmPosition.x, mode.dmPosition.y,
+                                  static_cast<int32_t>(mode.dmPelsWidth),
+                                  static_cast<int32_t>(mode.dmPelsHeight)};
+        QLOG(LOG_INFO) << "EnumDisplaySettings x:" << display.x << " y:" << display.y
+                       << " width:" << display.width << " height:" << display.height;
+        displays.push_back(display);
+    }
+    if (const std::optional<DesktopSize> size = DesktopExtent(displays)) {
+        width = size->width;
+        height = size->height;
+    }
+    QLOG(LOG_INFO) << "width:" << width << " height:" << height;
+}
+
 void QuarnelImpl::GetMainMonitorRect(int& x, int& y, int& width, int& height) {
-    x = y = width = height = 0;
+    // Zeroed, so that a failed query reports an empty rectangle rather than stack contents.
+    DEVMODEW mode = {};
+    mode.dmSize = sizeof(mode);
+    mode.dmDriverExtra = 0;
+    const BOOL ret = EnumDisplaySettingsW(nullptr, ENUM_CURRENT_SETTINGS, &mode);
+    QLOG(LOG_INFO) << "EnumDisplaySettingsW ret:" << ret;
+    x = mode.dmPosition.x;
+    y = mode.dmPosition.y;
+    width = static_cast<int>(mode.dmPelsWidth);
+    height = static_cast<int>(mode.dmPelsHeight);
 }
-int QuarnelImpl::InputMouseMove(int, int) { return NotImplemented("InputMouseMove"); }
-int QuarnelImpl::InputMouseLeftClick() { return NotImplemented("InputMouseLeftClick"); }
-int QuarnelImpl::InputMouseLeftDown() { return NotImplemented("InputMouseLeftDown"); }
-int QuarnelImpl::InputMouseLeftUp() { return NotImplemented("InputMouseLeftUp"); }
-int QuarnelImpl::InputMouseRightClick() { return NotImplemented("InputMouseRightClick"); }
-int QuarnelImpl::InputMouseRightDown() { return NotImplemented("InputMouseRightDown"); }
-int QuarnelImpl::InputMouseRightUp() { return NotImplemented("InputMouseRightUp"); }
+
+// ---- mouse input ----
+
+int QuarnelImpl::InputMouseMove(int x, int y) {
+    int width = 0;
+    int height = 0;
+    GetDeskRect(width, height);
+    const std::optional<int32_t> dx = NormaliseAbsolute(x, width);
+    const std::optional<int32_t> dy = NormaliseAbsolute(y, height);
+    if (!dx || !dy) {
+        // No display reported its mode: there is nothing to scale the point onto.
+        QLOG(LOG_ERROR) << "no desktop size width:" << width << " height:" << height;
+        return ERROR_DEVICE_NOT_AVAILABLE;
+    }
+    QLOG(LOG_INFO) << "dx:" << *dx << " dy:" << *dy;
+    INPUT record = {};
+    record.type = INPUT_MOUSE;
+    record.mi.dx = *dx;
+    record.mi.dy = *dy;
+    record.mi.dwFlags = kMouseAbsoluteMoveFlags;
+    const UINT injected = SendInput(1, &record, sizeof(INPUT));
+    const DWORD error = injected == 1 ? 0 : GetLastError();
+    const int result = MouseInputResult(injected, 1, error);
+    if (result != -1) {
+        QLOG(LOG_ERROR) << "err:" << error;
+    }
+    return result;
+}
+
+// Each button operation logs under its own name, hence one small definition per operation.
+#define QUARNEL_MOUSE_BUTTONS(Name, ...)                           \
+    int QuarnelImpl::Name() {                                      \
+        DWORD error = 0;                                           \
+        const int result = SendMouseButtons({__VA_ARGS__}, error); \
+        if (result != -1) {                                        \
+            QLOG(LOG_ERROR) << "err:" << error;                    \
+        }                                                          \
+        return result;                                             \
+    }
+QUARNEL_MOUSE_BUTTONS(InputMouseLeftClick, kMouseLeftDown, kMouseLeftUp)
+QUARNEL_MOUSE_BUTTONS(InputMouseLeftDown, kMouseLeftDown)
+QUARNEL_MOUSE_BUTTONS(InputMouseLeftUp, kMouseLeftUp)
+QUARNEL_MOUSE_BUTTONS(InputMouseRightClick, kMouseRightDown, kMouseRightUp)
+QUARNEL_MOUSE_BUTTONS(InputMouseRightDown, kMouseRightDown)
+QUARNEL_MOUSE_BUTTONS(InputMouseRightUp, kMouseRightUp)
+#undef QUARNEL_MOUSE_BUTTONS

@@ -14,6 +14,14 @@ using UniqueHdc = Orlix::unique_resource<HDC, DeleteDC>;  // a memory DC
 using UniqueGdiObject = Orlix::unique_resource<HGDIOBJ, DeleteObject>;
 using UniqueHmodule = Orlix::unique_resource<HMODULE, FreeLibrary>;
 
+template <typename Interface>
+void ReleaseInterface(Interface* object) noexcept {
+    object->Release();
+}
+// One reference to a COM object.
+template <typename Interface>
+using UniqueComPtr = Orlix::unique_resource<Interface*, ReleaseInterface<Interface>>;
+
 // A window's DC: released with the window it came from.
 class WindowDc {
 public:
