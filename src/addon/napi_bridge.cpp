@@ -296,8 +296,16 @@ async_handle::async_handle(async_observer* observer) : observer_(observer) {
 }
 
 async_handle::~async_handle() {
+    if (abandoned_) {
+        return;  // deferred_ goes with the object; teardown makes its callbacks call nothing
+    }
     close(!is_env_torn_down());
     release_deferred();
+}
+
+void async_handle::abandon() {
+    abandoned_ = true;
+    handle_ = nullptr;
 }
 
 void async_handle::close(bool loop_alive) {

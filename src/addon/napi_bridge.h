@@ -135,6 +135,10 @@ public:
     // Closes the libuv handle on the JavaScript thread; later posts are dropped. With
     // `loop_alive` false (module unload at process exit) libuv is not touched at all.
     void close(bool loop_alive);
+    // For module unload inside ExitProcess: every other thread is gone, possibly while holding
+    // one of the mutexes, so the handle is dropped without locking and the destructor takes
+    // no lock either. libuv is not touched.
+    void abandon();
     bool defer_release(std::unique_ptr<napi_callback>& callback) override;
 
 protected:
@@ -163,6 +167,7 @@ private:
     std::vector<std::unique_ptr<napi_callback>> deferred_;
     // JavaScript thread only.
     async_observer* observer_;
+    bool abandoned_ = false;
 };
 
 // The event queue: at most `capacity` items wait; the observer drains it on each wake-up.

@@ -71,7 +71,7 @@ QuarnelAddon::~QuarnelAddon() {
         // and the host's environment and loop are past use. Joining, locking or calling the
         // host could hang or crash the exit, so the components are left to the system.
         napi::mark_env_teardown();
-        events->close(false);
+        events->abandon();
         (void)frameWindows.release();
         (void)proxyWindows.release();
         (void)touchHook.release();

@@ -17,13 +17,9 @@ public:
     bounded_queue(const bounded_queue&) = delete;
     bounded_queue& operator=(const bounded_queue&) = delete;
 
-    ~bounded_queue() {
-        std::list<T> doomed;
-        {
-            std::lock_guard<std::mutex> lock(mutex_);
-            doomed.swap(items_);
-        }
-    }
+    // No lock: nobody may use a queue that is being destroyed, and at process exit a thread
+    // that ExitProcess ended may still own the mutex.
+    ~bounded_queue() = default;
 
     void push(T item) {
         // Dropped items are released after the lock is let go: their destructors
