@@ -52,7 +52,8 @@ bool QueryIntoGrowingBuffer(std::vector<unsigned char>& buffer, Query&& query) {
         if (status == 0) {
             return true;
         }
-        if (status != kStatusInfoLengthMismatch && status != kStatusBufferTooSmall) {
+        if ((status != kStatusInfoLengthMismatch && status != kStatusBufferTooSmall) ||
+            attempt + 1 == kAttempts) {
             return false;
         }
         // Processes start between two calls: a size that did not grow is doubled instead.

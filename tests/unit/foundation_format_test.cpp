@@ -1,0 +1,170 @@
+#include <orlix/any.h>
+#include <orlix/format.h>
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+using Orlix::any;
+
+struct Case {
+    const char* fmt;
+    std::vector<any> args;
+    const char* expected;
+};
+
+void Check(const std::vector<Case>& cases) {
+    for (const Case& c : cases) {
+        std::string out;
+        Orlix::Format(out, c.fmt, c.args);
+        EXPECT_EQ(out, c.expected) << "format \"" << c.fmt << "\"";
+    }
+}
+
+TEST(FoundationFormat, LiteralText) {
+    Check({
+        {"plain", {}, "plain"},
+        {"%%", {}, "%"},
+        {"%%", {1}, "%"},     // with arguments left it is a specification writing "%"
+        {"%%%d", {1}, "%1"},  // ... which uses no argument
+        {"%q", {}, "q"},
+        {"%q%d", {5}, "q5"},
+        {"50%", {}, "50"},  // a lone trailing "%" is dropped
+        {"%d%", {1}, "1"},
+        {"a%d b", {}, "ad b"},  // no argument left: the character after "%" is literal
+        {"%g%d", {3}, "g3"},    // an unknown conversion writes itself and keeps the argument
+        {"%5", {1}, ""},        // the string ends before the conversion character
+    });
+}
+
+TEST(FoundationFormat, IntegerConversionsByModifier) {
+    Check({
+        {"%d", {42}, "42"},
+        {"%i", {-7}, "-7"},
+        {"%d", {42u}, ""},  // not an int: nothing written, argument kept
+        {"%d%u", {42u}, "42"},
+        {"%u", {-1}, ""},
+        {"%x", {255u}, "ff"},
+        {"%X", {255u}, "FF"},
+        {"%o", {8u}, "10"},
+        {"%02?X", {static_cast<unsigned char>(10)}, "0A"},
+        {"%02?X", {static_cast<unsigned char>(255)}, "FF"},
+        {"%?d", {'A'}, "65"},  // characters are written as numbers
+        {"%?d", {static_cast<signed char>(-2)}, "-2"},
+        {"%?u", {18446744073709551615ull}, "18446744073709551615"},
+        {"%?d%s", {std::string("s")}, "s"},  // not an integer: nothing written, kept
+        {"%hd", {static_cast<short>(-3)}, "-3"},
+        {"%hd", {5LL}, "5"},  // h falls back to any integer type
+        {"%ld", {5L}, "5"},
+        {"%ld", {7}, "7"},
+        {"%Ld", {1099511627776LL}, "1099511627776"},
+        {"%Ld", {static_cast<short>(9)}, "9"},
+        {"%hu", {static_cast<unsigned short>(65535)}, "65535"},
+        {"%Lx", {255ull}, "ff"},
+        {"%Lu", {-4LL}, "-4"},  // L tries long long first, even for the unsigned conversions
+        {"%lu", {4000000000ul}, "4000000000"},
+        {"%lu", {12u}, "12"},
+    });
+}
+
+TEST(FoundationFormat, FlagsWidthAndPrecision) {
+    Check({
+        {"%5d", {42}, "   42"},
+        {"%-5d|", {42}, "42   |"},
+        {"%05d", {-42}, "-0042"},
+        {"%+d", {5}, "+5"},
+        {"%#x", {255u}, "0xff"},
+        {"%#o", {8u}, "010"},
+        {"%*d", {4, 7}, "   7"},
+        {"%-*d|", {3, 7}, "7  |"},
+        {"%0*d", {0, 5}, "5"},  // a width of 0 is not set
+        {"%.2f", {3.14159}, "3.14"},
+        {"%.*f", {1, 3.14159}, "3.1"},
+        {"%8.3f", {3.14159}, "   3.142"},
+        {"%.f", {2.7}, "3"},  // "." alone is precision 0
+        {"%5s|%-4s|", {std::string("ab"), std::string("cd")}, "   ab|cd  |"},
+        {"%*d", {std::string("w"), 5}, "[ERRFMT]d"},  // scanning resumes after the "*"
+    });
+}
+
+TEST(FoundationFormat, FloatingPoint) {
+    Check({
+        {"%f", {1.5}, "1.500000"},
+        {"%e", {1234.5}, "1.234500e+03"},
+        {"%.2E", {1234.5}, "1.23E+03"},
+        {"%hf", {1.5f}, "1.500000"},
+        {"%Lf", {static_cast<long double>(2.5)}, "2.500000"},
+        {"%lf", {static_cast<long double>(0.25)}, "0.250000"},
+        {"%f", {1}, "[ERRFMT]"},
+        {"%hf", {1.5}, "[ERRFMT]"},
+    });
+}
+
+TEST(FoundationFormat, OtherTypesAndErrors) {
+    Check({
+        {"%s", {std::string("hi")}, "hi"},
+        {"%s", {5}, "[ERRFMT]"},
+        {"%s %d", {5}, "[ERRFMT] d"},  // a failed typed read consumes the argument
+        {"%c", {'x'}, "x"},
+        {"%c", {120}, "[ERRFMT]"},
+        {"%b%b", {true, false}, "10"},
+        {"%b", {1}, "[ERRFMT]"},
+        {"%z", {7u}, "7"},
+        {"%z", {7}, "[ERRFMT]"},
+    });
+}
+
+TEST(FoundationFormat, IndexedArguments) {
+    Check({
+        {"%[1]d %[0]d", {1, 2}, "2 1"},
+        {"%[1]d%d", {1, 2}, "21"},  // the sequential cursor does not move
+        {"%[]d", {9}, "9"},         // no digits means argument 0
+        {"%[0]s", {std::string("x")}, "x"},
+        {"%[0]*d", {3, 4}, "  4"},  // "*" reads from the indexed position on
+    });
+    const std::vector<std::pair<const char*, std::vector<any>>> outOfRange = {
+        {"%[2]d", {1, 2}},
+        {"%[0]d", {}},
+        {"%[99999999999999999999999]d", {1}},
+    };
+    for (const auto& [fmt, args] : outOfRange) {
+        std::string out;
+        try {
+            Orlix::Format(out, fmt, args);
+            ADD_FAILURE() << fmt << " did not throw";
+        } catch (const Orlix::InvalidArgumentException& e) {
+            EXPECT_EQ(e.Message(), std::string("Format argument index out of range: ") + fmt);
+            EXPECT_EQ(e.Code(), 0);
+        }
+    }
+}
+
+TEST(FoundationFormat, ConvenienceFormsPackValuesAndAppend) {
+    EXPECT_EQ(Orlix::Format("%s-%d", "ab", 3), "ab-3");
+    std::string out = "x";
+    Orlix::Format(out, "%02?X", static_cast<unsigned char>(171));
+    EXPECT_EQ(out, "xAB");
+}
+
+TEST(FoundationAny, CastsOnlyToTheHeldType) {
+    const any number = 5;
+    EXPECT_EQ(Orlix::any_cast<int>(number), 5);
+    EXPECT_THROW(Orlix::any_cast<unsigned>(number), Orlix::bad_any_cast);
+    EXPECT_THROW(Orlix::any_cast<long>(number), Orlix::bad_any_cast);
+    EXPECT_EQ(Orlix::any_cast<unsigned>(&number), nullptr);
+
+    const any empty;
+    EXPECT_TRUE(empty.Type() == typeid(void));
+    EXPECT_THROW(Orlix::any_cast<int>(empty), Orlix::bad_any_cast);
+
+    any text = std::string("a");
+    const any copy = text;
+    *Orlix::any_cast<std::string>(&text) = "changed";
+    EXPECT_EQ(Orlix::any_cast<std::string>(copy), "a");
+    EXPECT_EQ(Orlix::any_cast<std::string>(text), "changed");
+}
+
+}  // namespace
