@@ -1,0 +1,108 @@
+#include "addon/logging.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace {
+
+struct Captured {
+    std::string file, func, text;
+    int line, severity;
+};
+
+std::mutex capturedMutex;
+std::vector<Captured> captured;
+std::atomic<int> otherSinkCalls{0};
+
+void CaptureSink(const char* file, int line, const char* func, int severity, const char* text) {
+    std::lock_guard<std::mutex> lock(capturedMutex);
+    captured.push_back({file, func, text, line, severity});
+}
+
+void CountingSink(const char*, int, const char*, int, const char*) { ++otherSinkCalls; }
+
+class Logging : public ::testing::Test {
+protected:
+    void SetUp() override {
+        captured.clear();
+        otherSinkCalls = 0;
+    }
+    void TearDown() override { logSink.store(nullptr); }
+};
+
+struct Widget {
+    int Frobnicate(int value) {
+        QLOG(LOG_ERROR) << "SetWindowPos err:" << value << " name:" << std::string("w");
+        return __LINE__ - 1;
+    }
+};
+
+TEST_F(Logging, RecordCarriesItsSiteAndStreamedText) {
+    logSink.store(CaptureSink);
+    const int line = Widget().Frobnicate(5);
+    ASSERT_EQ(captured.size(), 1u);
+    EXPECT_EQ(captured[0].text, "SetWindowPos err:5 name:w");
+    EXPECT_EQ(captured[0].func, "`anonymous-namespace'::Widget::Frobnicate");
+    EXPECT_EQ(captured[0].severity, LOG_ERROR);
+    EXPECT_EQ(captured[0].line, line);
+    EXPECT_NE(captured[0].file.find("logging_test.cpp"), std::string::npos);
+}
+
+TEST_F(Logging, NoSinkNoDispatchAndNoEvaluation) {
+    int evaluated = 0;
+    auto expensive = [&evaluated] {
+        ++evaluated;
+        return 1;
+    };
+    QLOG(LOG_INFO) << expensive();
+    EXPECT_EQ(evaluated, 0);
+    EXPECT_TRUE(captured.empty());
+}
+
+TEST_F(Logging, RecordKeepsTheSinkItWasBuiltWith) {
+    logSink.store(CaptureSink);
+    {
+        LogRecord record(__FILE__, __LINE__, "f", LOG_WARNING, logSink.load());
+        record.stream() << "before the switch";
+        logSink.store(CountingSink);
+    }
+    ASSERT_EQ(captured.size(), 1u);
+    EXPECT_EQ(captured[0].text, "before the switch");
+    EXPECT_EQ(otherSinkCalls.load(), 0);
+}
+
+TEST_F(Logging, ThreadsLogWhileTheSinkChanges) {
+    std::atomic<bool> stop{false};
+    std::thread switcher([&stop] {
+        while (!stop) {
+            logSink.store(CaptureSink);
+            logSink.store(CountingSink);
+            logSink.store(nullptr);
+        }
+    });
+    std::vector<std::thread> writers;
+    for (int t = 0; t < 4; ++t) {
+        writers.emplace_back([t] {
+            for (int i = 0; i < 2000; ++i) {
+                QLOG(LOG_INFO) << "thread " << t << " record " << i;
+            }
+        });
+    }
+    for (auto& writer : writers) {
+        writer.join();
+    }
+    stop = true;
+    switcher.join();
+    std::lock_guard<std::mutex> lock(capturedMutex);
+    for (const Captured& record : captured) {
+        EXPECT_EQ(record.text.rfind("thread ", 0), 0u) << record.text;
+    }
+    EXPECT_LE(captured.size() + otherSinkCalls.load(), 8000u);
+}
+
+}  // namespace
