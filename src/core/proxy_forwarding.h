@@ -61,6 +61,12 @@ constexpr uint32_t kTouchEventMove = 0x1;
 constexpr uint32_t kTouchEventDown = 0x2;
 constexpr uint32_t kTouchEventUp = 0x4;
 
+// Whether a failed touch registration ends the proxy window. A system without touch support
+// (ERROR_CALL_NOT_IMPLEMENTED, 120) still has the mouse to forward, so the window stays.
+inline bool TouchRegistrationFailureIsFatal(uint32_t error) {
+    return error != 120;
+}
+
 // The number of contacts a WM_TOUCH message reports.
 inline uint32_t TouchInputCount(uint64_t wParam) {
     return static_cast<uint32_t>(wParam & 0xFFFFu);

@@ -1,10 +1,15 @@
-// Not live yet (see README).
 #include "impl/wnd_frame.h"
 
-class WndFrameImpl {};
+#include "impl/wnd_frame_impl.h"
 
 WndFrame::WndFrame() : impl_(std::make_unique<WndFrameImpl>()) {}
 WndFrame::~WndFrame() = default;
-void WndFrame::ShowFrame(int) {}
-void WndFrame::CloseFrameWindowByFollowWindow(int) {}
-void WndFrame::CloseAllFrameWindow() {}
+void WndFrame::ShowFrame(int followHwnd) {
+    impl_->ShowFrame(followHwnd);
+}
+void WndFrame::CloseFrameWindowByFollowWindow(int followHwnd) {
+    impl_->CloseFrameWindowByFollowWindow(followHwnd);
+}
+void WndFrame::CloseAllFrameWindow() {
+    impl_->CloseAllFrameWindow();
+}

@@ -1,19 +1,32 @@
-// Not live yet (see README): creation reports failure through the callback.
 #include "impl/wnd_proxy.h"
 
-class WndProxyImpl {};
+#include "impl/wnd_proxy_impl.h"
 
 WndProxy::WndProxy() : impl_(std::make_unique<WndProxyImpl>()) {}
 WndProxy::~WndProxy() = default;
-void WndProxy::CreateProxyWindow(int, int, int, int, int, const std::function<void(int)>& created) {
-    if (created) {
-        created(-1);
-    }
+
+void WndProxy::CreateProxyWindow(int parentHwnd, int x, int y, int width, int height,
+                                 const std::function<void(int)>& created) {
+    impl_->CreateProxyWindow(parentHwnd, x, y, width, height, created);
 }
-bool WndProxy::ResizeWindow(int, int, int, int, int) { return false; }
-void WndProxy::CloseWindow(int) {}
-void WndProxy::CloseAllWindow(int) {}
-void WndProxy::SetWindowCloseCB(const std::function<void(int)>&) {}
-void WndProxy::SetFocusCB(const std::function<void(int)>&) {}
-void WndProxy::SetBlurCB(const std::function<void(int)>&) {}
-std::unordered_map<int, int> WndProxy::GetProxyWindows() { return {}; }
+bool WndProxy::ResizeWindow(int hwnd, int x, int y, int width, int height) {
+    return WndProxyImpl::ResizeWindow(hwnd, x, y, width, height);
+}
+void WndProxy::CloseWindow(int hwnd) {
+    WndProxyImpl::CloseWindow(hwnd);
+}
+void WndProxy::CloseAllWindow(int parentHwnd) {
+    impl_->CloseAllWindow(parentHwnd);
+}
+void WndProxy::SetWindowCloseCB(const std::function<void(int)>& callback) {
+    WndProxyImpl::SetWindowCloseCB(callback);
+}
+void WndProxy::SetFocusCB(const std::function<void(int)>& callback) {
+    WndProxyImpl::SetFocusCB(callback);
+}
+void WndProxy::SetBlurCB(const std::function<void(int)>& callback) {
+    WndProxyImpl::SetBlurCB(callback);
+}
+std::unordered_map<int, int> WndProxy::GetProxyWindows() {
+    return impl_->GetProxyWindows();
+}

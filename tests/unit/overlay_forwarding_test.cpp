@@ -67,6 +67,9 @@ TEST(OverlayTouch, CountsContactsAndConvertsHundredths) {
     EXPECT_TRUE(overlay::ForwardsTouch(0));
     EXPECT_TRUE(overlay::ForwardsTouch(1));
     EXPECT_FALSE(overlay::ForwardsTouch(2));
+    EXPECT_FALSE(overlay::TouchRegistrationFailureIsFatal(120));  // no touch on this system
+    EXPECT_TRUE(overlay::TouchRegistrationFailureIsFatal(5));     // access denied
+    EXPECT_TRUE(overlay::TouchRegistrationFailureIsFatal(1400));  // invalid window handle
     struct Row {
         int32_t hundredths, pixels;
     };

@@ -1,0 +1,64 @@
+#include "impl/overlay_threads.h"
+
+#include "impl/win32_resources.h"
+
+#include <memory>
+#include <system_error>
+#include <utility>
+
+namespace overlay {
+
+namespace {
+
+struct ThreadStart {
+    WindowThreads* owner;
+    std::function<void()> body;
+};
+
+}  // namespace
+
+void WindowThreads::Start(std::function<void()> body) {
+    auto start = std::make_unique<ThreadStart>(ThreadStart{this, std::move(body)});
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        ++running_;
+    }
+    win32::UniqueHandle thread(CreateThread(nullptr, 0, Entry, start.get(), 0, nullptr));
+    if (!thread) {
+        const DWORD error = GetLastError();
+        Ended();
+        throw std::system_error(static_cast<int>(error), std::system_category(), "CreateThread");
+    }
+    // The thread owns its start record now; closing our handle detaches it.
+    (void)start.release();
+}
+
+DWORD WINAPI WindowThreads::Entry(LPVOID parameter) noexcept {
+    WindowThreads* owner = nullptr;
+    {
+        std::unique_ptr<ThreadStart> start(static_cast<ThreadStart*>(parameter));
+        owner = start->owner;
+        try {
+            start->body();
+        } catch (...) {
+            // Nothing above a thread's entry could take the exception.
+        }
+        // The body's captures (callbacks among them) go before the thread counts as ended.
+    }
+    owner->Ended();
+    return 0;
+}
+
+void WindowThreads::Ended() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (--running_ == 0) {
+        allEnded_.notify_all();
+    }
+}
+
+bool WindowThreads::WaitForAll(std::chrono::milliseconds timeout) {
+    std::unique_lock<std::mutex> lock(mutex_);
+    return allEnded_.wait_for(lock, timeout, [this] { return running_ == 0; });
+}
+
+}  // namespace overlay

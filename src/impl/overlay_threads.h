@@ -1,0 +1,52 @@
+#pragma once
+
+// What the proxy and frame windows share: handle conversion and their detached threads.
+#include <windows.h>
+
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
+#include <functional>
+#include <mutex>
+
+namespace overlay {
+
+// Handles cross the JavaScript boundary as signed 32-bit numbers; the system sign-extends them
+// to pointer size, so a handle read back from a 64-bit HWND compares equal.
+inline HWND ToHwnd(int handle) {
+    return reinterpret_cast<HWND>(static_cast<intptr_t>(handle));
+}
+inline int ToInt(HWND hwnd) {
+    return static_cast<int>(reinterpret_cast<intptr_t>(hwnd));
+}
+
+// The window threads of one kind. Nobody joins them: each ends with its window. They are
+// counted so that an orderly unload can wait, with a bound, until none of them still runs
+// this module's code; the module must not be unmapped under a live window procedure.
+//
+// The threads are plain system threads rather than std::thread: after the count drops, the
+// only code of this module left on the thread is the return from its entry function, where
+// std::thread would still run its own and the thread library's clean-up from this image.
+class WindowThreads {
+public:
+    WindowThreads() = default;
+    WindowThreads(const WindowThreads&) = delete;
+    WindowThreads& operator=(const WindowThreads&) = delete;
+
+    // Runs `body` on a new detached thread. Exceptions from `body` end the thread quietly.
+    // Throws std::system_error when no thread can be made.
+    void Start(std::function<void()> body);
+
+    // True when no thread of this kind runs any more, at the latest after `timeout`.
+    bool WaitForAll(std::chrono::milliseconds timeout);
+
+private:
+    static DWORD WINAPI Entry(LPVOID parameter) noexcept;
+    void Ended();
+
+    std::mutex mutex_;
+    std::condition_variable allEnded_;
+    int running_ = 0;
+};
+
+}  // namespace overlay

@@ -1,0 +1,196 @@
+#include "impl/wnd_frame_impl.h"
+
+#include "addon/logging.h"
+#include "core/frame_geometry.h"
+#include "impl/gdiplus_resources.h"
+#include "impl/overlay_threads.h"
+#include "impl/win32_resources.h"
+
+#include <chrono>
+
+namespace {
+
+using overlay::ToHwnd;
+using overlay::ToInt;
+
+const wchar_t kFrameClassName[] = L"TransparentFollowFrameWindow";
+constexpr std::chrono::milliseconds kShutdownWait{2000};
+
+// Process-wide so that the count outlives any frame manager whose threads still end.
+overlay::WindowThreads frameThreads;
+
+}  // namespace
+
+WndFrameImpl::~WndFrameImpl() {
+    {
+        std::lock_guard<std::mutex> lock(framesMutex);
+        closing = true;
+    }
+    CloseAllFrameWindow();
+    // Frame threads use this object until they are listed, and the module may be unloaded
+    // right after it: let them end first.
+    frameThreads.WaitForAll(kShutdownWait);
+}
+
+void WndFrameImpl::ShowFrame(int followHwnd) {
+    frameThreads.Start([this, followHwnd] { MessageLoop(followHwnd); });
+}
+
+void WndFrameImpl::MessageLoop(int followHwnd) {
+    RECT rect = {};
+    if (!GetWindowRect(ToHwnd(followHwnd), &rect)) {
+        const DWORD error = GetLastError();
+        QLOG(LOG_ERROR) << "GetClientRect err:" << error << " followHWnd:" << followHwnd;
+        return;
+    }
+    const overlay::Rect area = overlay::RectFromEdges(rect.left, rect.top, rect.right, rect.bottom);
+
+    WNDCLASSEXW windowClass = {};
+    windowClass.cbSize = sizeof(windowClass);
+    windowClass.style = 0;
+    windowClass.lpfnWndProc = FrameWndProc;
+    windowClass.hInstance = nullptr;
+    windowClass.hIcon = LoadIconW(nullptr, IDI_APPLICATION);
+    windowClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+    windowClass.hbrBackground = reinterpret_cast<HBRUSH>(static_cast<intptr_t>(COLOR_WINDOW + 1));
+    windowClass.lpszMenuName = nullptr;
+    windowClass.lpszClassName = kFrameClassName;
+    windowClass.hIconSm = LoadIconW(nullptr, IDI_APPLICATION);
+    // Shared by every frame thread: the second registration fails harmlessly, and the class
+    // stays registered, since another frame may be using it.
+    RegisterClassExW(&windowClass);
+
+    win32::UniqueHwnd window(
+        CreateWindowExW(WS_EX_LAYERED | WS_EX_TOOLWINDOW | WS_EX_TRANSPARENT | WS_EX_TOPMOST,
+                        kFrameClassName, kFrameClassName, WS_POPUP | WS_VISIBLE, area.x, area.y,
+                        area.width, area.height, nullptr, nullptr, nullptr, nullptr));
+    if (!window) {
+        const DWORD error = GetLastError();
+        QLOG(LOG_ERROR) << "create follow frame window err:" << error << " x:" << area.x
+                        << " y:" << area.y << " width:" << area.width << " height:" << area.height
+                        << " followHWnd:" << followHwnd;
+        return;
+    }
+    const int hwnd = ToInt(window.get());
+    const win32::GdiplusSession gdiplus;
+    FillWindow(hwnd, area.x, area.y, area.width, area.height);
+    {
+        std::lock_guard<std::mutex> lock(framesMutex);
+        if (closing) {
+            return;  // nobody would close it any more
+        }
+        frames[hwnd] = followHwnd;
+    }
+    QLOG(LOG_INFO) << "create follow frame window cuccess hwnd:" << hwnd
+                   << " followHWnd:" << followHwnd << " x:" << area.x << " y:" << area.y
+                   << " width:" << area.width << " height:" << area.height;
+
+    MSG msg;
+    for (;;) {
+        const BOOL got = GetMessageW(&msg, nullptr, 0, 0);
+        if (got == 0) {
+            (void)window.release();  // WM_QUIT follows WM_DESTROY: the window is gone
+            break;
+        }
+        if (got == -1) {
+            const DWORD error = GetLastError();
+            QLOG(LOG_WARNING) << "GetMessage break hwnd:" << hwnd << " err : " << error;
+            break;
+        }
+        TranslateMessage(&msg);
+        DispatchMessageW(&msg);
+    }
+}
+
+void WndFrameImpl::FillWindow(int hwnd, int x, int y, int width, int height) {
+    const HWND frame = ToHwnd(hwnd);
+    const win32::WindowDc windowDc(frame);
+    const win32::UniqueHdc memoryDc(CreateCompatibleDC(windowDc.get()));
+    // A 32-bit top-down DIB section rather than a compatible bitmap: GDI+ writes its alpha
+    // bytes, and some compositors drop pixels whose alpha is 0 even under a colour key, which
+    // is all a compatible bitmap would hold.
+    BITMAPINFO info = {};
+    info.bmiHeader.biSize = sizeof(info.bmiHeader);
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = -height;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    void* bits = nullptr;
+    const win32::UniqueGdiObject bitmap(
+        CreateDIBSection(windowDc.get(), &info, DIB_RGB_COLORS, &bits, nullptr, 0));
+    const win32::SelectedObject selected(memoryDc.get(), bitmap.get());
+
+    win32::UniqueGpGraphics graphics;
+    Gdiplus::DllExports::GdipCreateFromHDC(memoryDc.get(), graphics.put());
+    Gdiplus::DllExports::GdipGraphicsClear(graphics.get(), overlay::kFrameKeyColourArgb);
+    win32::UniqueGpBrush brush;
+    {
+        Gdiplus::GpSolidFill* fill = nullptr;
+        Gdiplus::DllExports::GdipCreateSolidFill(overlay::kFrameBorderArgb, &fill);
+        brush.reset(fill);
+    }
+    for (const overlay::Rect& r : overlay::FrameBorderRects(width, height)) {
+        Gdiplus::DllExports::GdipFillRectangleI(graphics.get(), brush.get(), r.x, r.y, r.width,
+                                                r.height);
+    }
+    const win32::GraphicsDc sourceDc(graphics.get());
+
+    POINT destination = {x, y};
+    SIZE size = {width, height};
+    POINT source = {0, 0};
+    // Ignored without ULW_ALPHA; only the colour key makes the background transparent.
+    BLENDFUNCTION blend = {AC_SRC_OVER, 0, 255, AC_SRC_ALPHA};
+    if (!UpdateLayeredWindow(frame, windowDc.get(), &destination, &size, sourceDc.get(), &source,
+                             overlay::kFrameKeyColourRef, &blend, ULW_COLORKEY)) {
+        const DWORD error = GetLastError();
+        QLOG(LOG_ERROR) << "UpdateLayeredWindow err:" << error << " hwnd:" << hwnd;
+    }
+}
+
+void WndFrameImpl::CloseWindow(int hwnd) {
+    if (PostMessageW(ToHwnd(hwnd), WM_CLOSE, 0, 0)) {
+        QLOG(LOG_INFO) << "PostMessage WM_CLOSE success childHWnd:" << hwnd;
+    } else {
+        const DWORD error = GetLastError();
+        QLOG(LOG_ERROR) << "PostMessage WM_CLOSE err:" << error << " childHWnd:" << hwnd;
+    }
+}
+
+void WndFrameImpl::CloseFrameWindowByFollowWindow(int followHwnd) {
+    QLOG(LOG_INFO) << "close frame window by followHWnd:" << followHwnd;
+    std::lock_guard<std::mutex> lock(framesMutex);
+    for (auto entry = frames.begin(); entry != frames.end();) {
+        if (entry->second == followHwnd) {
+            CloseWindow(entry->first);
+            entry = frames.erase(entry);
+        } else {
+            ++entry;
+        }
+    }
+}
+
+void WndFrameImpl::CloseAllFrameWindow() {
+    QLOG(LOG_INFO) << "close all frame window";
+    std::lock_guard<std::mutex> lock(framesMutex);
+    for (const auto& entry : frames) {
+        CloseWindow(entry.first);
+    }
+    frames.clear();
+}
+
+LRESULT CALLBACK WndFrameImpl::FrameWndProc(HWND hwnd, UINT message, WPARAM wParam,
+                                            LPARAM lParam) noexcept {
+    switch (message) {
+        case WM_DESTROY:
+            PostQuitMessage(0);
+            return 1;
+        case WM_CLOSE:
+            DestroyWindow(hwnd);
+            return 1;
+        case WM_ERASEBKGND:
+            return 1;  // the layered picture is the only content
+        default:
+            return DefWindowProcW(hwnd, message, wParam, lParam);
+    }
+}

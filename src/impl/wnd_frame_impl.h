@@ -1,0 +1,36 @@
+#pragma once
+
+#include <windows.h>
+
+#include <mutex>
+#include <unordered_map>
+
+// Frame windows: topmost, click-through windows that outline in green the rectangle another
+// window occupies when the frame is made. Each frame lives on a detached thread of its own,
+// which paints with a GDI+ session of its own.
+class WndFrameImpl {
+public:
+    WndFrameImpl() = default;
+    // Closes every frame and waits, with a bound, for the frame threads to end.
+    ~WndFrameImpl();
+    WndFrameImpl(const WndFrameImpl&) = delete;
+    WndFrameImpl& operator=(const WndFrameImpl&) = delete;
+
+    // Starts a frame thread for the window's current rectangle; neither checks the handle nor
+    // looks for an existing frame of the same window.
+    void ShowFrame(int followHwnd);
+    // The frame thread: makes, paints and lists the frame, then pumps its messages.
+    void MessageLoop(int followHwnd);
+    // Paints the frame: a key-colour background made transparent and an opaque 2-pixel border.
+    static void FillWindow(int hwnd, int x, int y, int width, int height);
+    static void CloseWindow(int hwnd);
+    void CloseFrameWindowByFollowWindow(int followHwnd);
+    void CloseAllFrameWindow();
+    static LRESULT CALLBACK FrameWndProc(HWND hwnd, UINT message, WPARAM wParam,
+                                         LPARAM lParam) noexcept;
+
+private:
+    std::unordered_map<int, int> frames;  // frame window → followed window
+    std::mutex framesMutex;               // guards frames and closing
+    bool closing = false;                 // set by the destructor: late frames do not list
+};

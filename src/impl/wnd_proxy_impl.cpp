@@ -1,0 +1,358 @@
+// Proxy windows: nearly transparent windows over another application's window that hand the
+// mouse and single-finger touch input landing on them to that window, and report their
+// creation, focus, blur and end to JavaScript.
+#include "impl/wnd_proxy_impl.h"
+
+#include "addon/logging.h"
+#include "core/proxy_forwarding.h"
+#include "impl/overlay_threads.h"
+#include "impl/win32_resources.h"
+
+#include <orlix/string_conversion.h>
+#include <orlix/uuid.h>
+
+#include <atomic>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace {
+
+using overlay::ToHwnd;
+using overlay::ToInt;
+
+using Callback = std::function<void(int)>;
+// Window threads call the callbacks without a lock while the JavaScript thread may replace or
+// clear them: each slot is swapped and read atomically, and a caller holds its own share of the
+// function for the length of the call, so the function outlives any call in flight.
+using CallbackSlot = std::shared_ptr<const Callback>;
+
+// ---- process-wide state ----
+// Destroyed at module detach, possibly after the process has ended the window threads in the
+// middle of anything: none of these destructors locks or calls the system.
+
+std::unordered_map<int, int> parentOfWindow;  // proxy window → parent window
+std::mutex proxyMutex;                        // guards parentOfWindow and closingAll
+bool closingAll = false;  // set while the manager is going away: late windows do not list
+CallbackSlot windowCloseCallback;
+CallbackSlot focusCallback;
+CallbackSlot blurCallback;
+overlay::WindowThreads proxyThreads;
+
+constexpr std::chrono::milliseconds kShutdownWait{2000};
+
+void Notify(const CallbackSlot& slot, int hwnd) {
+    const CallbackSlot callback = std::atomic_load(&slot);
+    if (callback && *callback) {
+        (*callback)(hwnd);
+    }
+}
+
+// Returns the previous callback, to be released by the caller outside any lock.
+CallbackSlot Replace(CallbackSlot& slot, const Callback& callback) {
+    return std::atomic_exchange(&slot, std::make_shared<const Callback>(callback));
+}
+
+CallbackSlot Clear(CallbackSlot& slot) {
+    return std::atomic_exchange(&slot, CallbackSlot());
+}
+
+// Unregisters a window's own class when its thread is done with it, so a long session that
+// opens many proxy windows does not fill the class table.
+class ClassRegistration {
+public:
+    explicit ClassRegistration(std::wstring name) : name_(std::move(name)) {}
+    ~ClassRegistration() { UnregisterClassW(name_.c_str(), nullptr); }
+    ClassRegistration(const ClassRegistration&) = delete;
+    ClassRegistration& operator=(const ClassRegistration&) = delete;
+
+private:
+    std::wstring name_;
+};
+
+bool GetParentHWnd(int childHwnd, int& parentHwnd) {
+    std::lock_guard<std::mutex> lock(proxyMutex);
+    const auto found = parentOfWindow.find(childHwnd);
+    if (found == parentOfWindow.end()) {
+        QLOG(LOG_ERROR) << "can not find parentHWnd by childHWnd:" << childHwnd;
+        return false;
+    }
+    parentHwnd = found->second;
+    return true;
+}
+
+LRESULT CALLBACK ProxyWndProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) noexcept {
+    try {
+        const int self = ToInt(hwnd);
+        switch (message) {
+            case WM_DESTROY:
+                PostQuitMessage(0);
+                return 1;
+            case WM_SETFOCUS:
+                Notify(focusCallback, self);
+                return 1;
+            case WM_KILLFOCUS:
+                Notify(blurCallback, self);
+                return 1;
+            case WM_CLOSE:
+                if (!DestroyWindow(hwnd)) {
+                    const DWORD error = GetLastError();
+                    QLOG(LOG_ERROR) << "DestroyWindow err:" << error << " childHWnd:" << self;
+                }
+                return 1;
+            case WM_TOUCH: {
+                // Posted, never sent: the parent's thread (another process) must not hold up
+                // this one. The input handle is closed on every path, and DefWindowProc never
+                // sees the message, so the system makes no mouse messages of its own from it.
+                const HTOUCHINPUT input = reinterpret_cast<HTOUCHINPUT>(lParam);
+                const UINT count = overlay::TouchInputCount(wParam);
+                int parent = 0;
+                if (overlay::ForwardsTouch(count) && GetParentHWnd(self, parent)) {
+                    std::vector<TOUCHINPUT> records(count);
+                    if (!GetTouchInputInfo(input, count, records.data(), sizeof(TOUCHINPUT))) {
+                        const DWORD error = GetLastError();
+                        QLOG(LOG_ERROR)
+                            << "GetTouchInputInfo err:" << error << " numInputs:" << count;
+                    } else {
+                        std::vector<overlay::TouchRecord> touches;
+                        for (const TOUCHINPUT& record : records) {
+                            touches.push_back({static_cast<int32_t>(record.x),
+                                               static_cast<int32_t>(record.y),
+                                               static_cast<uint32_t>(record.dwFlags)});
+                        }
+                        const HWND parentWindow = ToHwnd(parent);
+                        for (const overlay::TouchStep& step :
+                             overlay::PlanTouchForwarding(touches)) {
+                            POINT p = {step.screen.x, step.screen.y};
+                            if (!ScreenToClient(parentWindow, &p)) {
+                                const DWORD error = GetLastError();
+                                QLOG(LOG_ERROR)
+                                    << "ScreenToClient err:" << error << " parentHWnd:" << parent;
+                            }
+                            if (step.message == 0) {
+                                break;
+                            }
+                            const LPARAM point = static_cast<LPARAM>(overlay::LParamFromPoint(
+                                {static_cast<int32_t>(p.x), static_cast<int32_t>(p.y)}));
+                            if (!PostMessageW(parentWindow, step.message, wParam, point)) {
+                                const DWORD error = GetLastError();
+                                QLOG(LOG_ERROR) << "post touch message to parentHWnd:" << parent
+                                                << " msg:" << step.message << " x:" << p.x
+                                                << " y:" << p.y << " err:" << error;
+                            }
+                        }
+                    }
+                }
+                CloseTouchInputHandle(input);
+                return 1;
+            }
+            default:
+                break;
+        }
+        if (!overlay::IsForwardedMouseMessage(message)) {
+            return DefWindowProcW(hwnd, message, wParam, lParam);
+        }
+        // Mouse input: the same message at the same place, in the parent's client
+        // coordinates, with the button and key state of wParam unchanged.
+        int parent = 0;
+        if (!GetParentHWnd(self, parent)) {
+            return 1;
+        }
+        const overlay::Point client = overlay::PointFromLParam(static_cast<int64_t>(lParam));
+        POINT p = {client.x, client.y};
+        if (!ClientToScreen(hwnd, &p)) {
+            const DWORD error = GetLastError();
+            QLOG(LOG_ERROR) << "ClientToScreen err:" << error << " childHWnd:" << self;
+        }
+        if (!ScreenToClient(ToHwnd(parent), &p)) {
+            const DWORD error = GetLastError();
+            QLOG(LOG_ERROR) << "ScreenToClient err:" << error << " parentHWnd:" << parent;
+        }
+        const LPARAM point = static_cast<LPARAM>(
+            overlay::LParamFromPoint({static_cast<int32_t>(p.x), static_cast<int32_t>(p.y)}));
+        if (!PostMessageW(ToHwnd(parent), message, wParam, point)) {
+            const DWORD error = GetLastError();
+            QLOG(LOG_ERROR) << "post mouse message to parentHWnd:" << parent << " msg:" << message
+                            << " x:" << p.x << " y:" << p.y << " err:" << error;
+        }
+        return 1;
+    } catch (...) {
+        return 1;
+    }
+}
+
+}  // namespace
+
+WndProxyImpl::WndProxyImpl() {
+    std::lock_guard<std::mutex> lock(proxyMutex);
+    closingAll = false;
+}
+
+WndProxyImpl::~WndProxyImpl() {
+    {
+        std::lock_guard<std::mutex> lock(proxyMutex);
+        closingAll = true;
+        for (const auto& entry : parentOfWindow) {
+            CloseWindow(entry.first);
+        }
+        parentOfWindow.clear();
+    }
+    // The windows close on their own threads; the module may be unloaded right after this.
+    proxyThreads.WaitForAll(kShutdownWait);
+}
+
+void WndProxyImpl::CreateProxyWindow(int parentHwnd, int x, int y, int width, int height,
+                                     const std::function<void(int)>& created) {
+    if (!IsWindow(ToHwnd(parentHwnd))) {
+        QLOG(LOG_ERROR) << "invalid parentHWnd:" << parentHwnd;
+        return;
+    }
+    proxyThreads.Start([this, parentHwnd, x, y, width, height, created] {
+        MessageLoop(parentHwnd, x, y, width, height, created);
+    });
+}
+
+void WndProxyImpl::MessageLoop(int parentHwnd, int x, int y, int width, int height,
+                               const std::function<void(int)>& created) {
+    // A class of its own for every window, so that no two proxy windows share a class.
+    const std::string name = "TransparentWindow" + Orlix::Uuid::Create().ToString("-", true);
+    const std::wstring className = Orlix::AnsiToWide(name);
+    WNDCLASSEXW windowClass = {};
+    windowClass.cbSize = sizeof(windowClass);
+    windowClass.style = 0;
+    windowClass.lpfnWndProc = ProxyWndProc;
+    windowClass.hInstance = nullptr;
+    windowClass.hIcon = nullptr;
+    windowClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+    windowClass.hbrBackground = reinterpret_cast<HBRUSH>(static_cast<intptr_t>(COLOR_WINDOW + 1));
+    windowClass.lpszMenuName = nullptr;
+    windowClass.lpszClassName = className.c_str();
+    windowClass.hIconSm = LoadIconW(nullptr, IDI_APPLICATION);
+    RegisterClassExW(&windowClass);
+    const ClassRegistration registration(className);
+
+    win32::UniqueHwnd window(CreateWindowExW(WS_EX_LAYERED | WS_EX_TOOLWINDOW, className.c_str(),
+                                             className.c_str(), WS_POPUP | WS_CHILD | WS_VISIBLE, x,
+                                             y, width, height, ToHwnd(parentHwnd), nullptr, nullptr,
+                                             nullptr));
+    if (!window) {
+        const DWORD error = GetLastError();
+        QLOG(LOG_ERROR) << "CreateWindowEx err:" << error << " x:" << x << " y:" << y
+                        << " width:" << width << " height:" << height
+                        << " parentHWnd:" << parentHwnd;
+        if (created) {
+            created(-1);
+        }
+        return;
+    }
+    const int hwnd = ToInt(window.get());
+    if (!RegisterTouchWindow(window.get(), TWF_WANTPALM)) {
+        const DWORD error = GetLastError();
+        QLOG(LOG_ERROR) << "RegisterTouchWindow err:" << error;
+        if (overlay::TouchRegistrationFailureIsFatal(error)) {
+            return;
+        }
+    }
+    if (!ResizeWindow(hwnd, x, y, width, height)) {
+        return;
+    }
+    {
+        std::lock_guard<std::mutex> lock(proxyMutex);
+        if (closingAll) {
+            // The manager went away while this window was being made: nobody could close it.
+            return;
+        }
+        parentOfWindow[hwnd] = parentHwnd;
+    }
+    // Announced only once listed, so input arriving at once is already forwarded.
+    if (created) {
+        created(hwnd);
+    }
+    QLOG(LOG_INFO) << "create windows cuccess hwnd:" << hwnd << " parentHWnd:" << parentHwnd
+                   << " x:" << x << " y:" << y << " width:" << width << " height:" << height;
+
+    MSG msg;
+    for (;;) {
+        const BOOL got = GetMessageW(&msg, nullptr, 0, 0);
+        if (got == 0) {
+            // WM_QUIT comes from WM_DESTROY only: the window is gone already.
+            (void)window.release();
+            break;
+        }
+        if (got == -1) {
+            const DWORD error = GetLastError();
+            QLOG(LOG_WARNING) << "GetMessage break childHWnd:" << hwnd << " err : " << error;
+            break;
+        }
+        TranslateMessage(&msg);
+        DispatchMessageW(&msg);
+    }
+    Notify(windowCloseCallback, hwnd);
+    std::lock_guard<std::mutex> lock(proxyMutex);
+    parentOfWindow.erase(hwnd);
+    QLOG(LOG_INFO) << "end message loop childHWnd:" << hwnd;
+}
+
+bool WndProxyImpl::ResizeWindow(int hwnd, int x, int y, int width, int height) {
+    if (!MoveWindow(ToHwnd(hwnd), x, y, width, height, TRUE)) {
+        const DWORD error = GetLastError();
+        QLOG(LOG_ERROR) << "MoveWindow err:" << error << " hWnd:" << hwnd << " x:" << x
+                        << " y:" << y << " width:" << width << " height:" << height;
+        return false;
+    }
+    // Alpha 1, not 0: a fully transparent layered window would let the mouse fall through.
+    if (!SetLayeredWindowAttributes(ToHwnd(hwnd), 0, 1, LWA_ALPHA)) {
+        const DWORD error = GetLastError();
+        QLOG(LOG_ERROR) << "SetLayeredWindowAttributes err:" << error << " hWnd:" << hwnd;
+        return false;
+    }
+    QLOG(LOG_INFO) << "MoveWindow hWnd:" << hwnd << " x:" << x << " y:" << y << " width:" << width
+                   << " height:" << height;
+    return true;
+}
+
+void WndProxyImpl::CloseWindow(int hwnd) {
+    if (PostMessageW(ToHwnd(hwnd), WM_CLOSE, 0, 0)) {
+        QLOG(LOG_INFO) << "PostMessage WM_CLOSE success childHWnd:" << hwnd;
+    } else {
+        const DWORD error = GetLastError();
+        QLOG(LOG_ERROR) << "PostMessage WM_CLOSE err:" << error << " childHWnd:" << hwnd;
+    }
+}
+
+void WndProxyImpl::CloseAllWindow(int parentHwnd) {
+    QLOG(LOG_INFO) << "close all child window by parentHWnd:" << parentHwnd;
+    // Released after the lock: dropping a callback may hand its JavaScript function on.
+    CallbackSlot close, focus, blur;
+    std::lock_guard<std::mutex> lock(proxyMutex);
+    for (auto entry = parentOfWindow.begin(); entry != parentOfWindow.end();) {
+        if (entry->second == parentHwnd) {
+            CloseWindow(entry->first);
+            entry = parentOfWindow.erase(entry);
+        } else {
+            ++entry;
+        }
+    }
+    close = Clear(windowCloseCallback);
+    focus = Clear(focusCallback);
+    blur = Clear(blurCallback);
+}
+
+std::unordered_map<int, int> WndProxyImpl::GetProxyWindows() {
+    std::lock_guard<std::mutex> lock(proxyMutex);
+    return parentOfWindow;
+}
+
+void WndProxyImpl::SetWindowCloseCB(const std::function<void(int)>& callback) {
+    Replace(windowCloseCallback, callback);
+}
+
+void WndProxyImpl::SetFocusCB(const std::function<void(int)>& callback) {
+    Replace(focusCallback, callback);
+}
+
+void WndProxyImpl::SetBlurCB(const std::function<void(int)>& callback) {
+    Replace(blurCallback, callback);
+}

@@ -1,0 +1,37 @@
+#pragma once
+
+#include <functional>
+#include <unordered_map>
+
+// The proxy windows' Win32 work. The table of proxy windows and the three event callbacks are
+// process-wide, shared by every proxy window and its window procedure, so an object carries no
+// state of its own.
+class WndProxyImpl {
+public:
+    WndProxyImpl();
+    // Closes every listed proxy window and waits, with a bound, for the window threads to end.
+    ~WndProxyImpl();
+    WndProxyImpl(const WndProxyImpl&) = delete;
+    WndProxyImpl& operator=(const WndProxyImpl&) = delete;
+
+    // Starts a window thread; the created callback receives the new window's handle once the
+    // window is listed, or -1 when it could not be made. Nothing happens for an invalid parent.
+    void CreateProxyWindow(int parentHwnd, int x, int y, int width, int height,
+                           const std::function<void(int)>& created);
+    // The window thread: makes the window, pumps its messages, reports and unlists its end.
+    void MessageLoop(int parentHwnd, int x, int y, int width, int height,
+                     const std::function<void(int)>& created);
+    // Moves any window and makes it layered-transparent (alpha 1 of 255, so it still gets
+    // the mouse input over it).
+    static bool ResizeWindow(int hwnd, int x, int y, int width, int height);
+    // Asks the window's thread to close it; returns at once.
+    static void CloseWindow(int hwnd);
+    // Closes and unlists the proxy windows of one parent and clears all three callbacks.
+    void CloseAllWindow(int parentHwnd);
+    // A copy of the table proxy window → parent window.
+    std::unordered_map<int, int> GetProxyWindows();
+
+    static void SetWindowCloseCB(const std::function<void(int)>& callback);
+    static void SetFocusCB(const std::function<void(int)>& callback);
+    static void SetBlurCB(const std::function<void(int)>& callback);
+};
