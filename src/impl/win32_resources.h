@@ -13,6 +13,7 @@ using UniqueHandle = Orlix::unique_resource<HANDLE, CloseHandle>;
 using UniqueHdc = Orlix::unique_resource<HDC, DeleteDC>;  // a memory DC
 using UniqueGdiObject = Orlix::unique_resource<HGDIOBJ, DeleteObject>;
 using UniqueHmodule = Orlix::unique_resource<HMODULE, FreeLibrary>;
+using UniqueTouchInput = Orlix::unique_resource<HTOUCHINPUT, CloseTouchInputHandle>;
 
 template <typename Interface>
 void ReleaseInterface(Interface* object) noexcept {

@@ -1,12 +1,22 @@
-// Not live yet (see README): the listener is accepted and released, no hook is installed.
 #include "impl/win_keyboard_hook.h"
 
-class WinKeyboardHookImpl {
-public:
-    std::function<void(int)> callback;
-};
+#include "impl/win_keyboard_hook_impl.h"
 
 WinKeyboardHook::WinKeyboardHook() : impl_(std::make_unique<WinKeyboardHookImpl>()) {}
-WinKeyboardHook::~WinKeyboardHook() = default;
-void WinKeyboardHook::Hook(const std::function<void(int)>& callback) { impl_->callback = callback; }
-void WinKeyboardHook::UnHook() { impl_->callback = nullptr; }
+
+WinKeyboardHook::~WinKeyboardHook() {
+    // The listener goes with its owner, while the add-on's queue still exists to carry the
+    // last release of the JavaScript function; the implementation then ends the thread.
+    WinKeyboardHookImpl::SetCallback(nullptr);
+}
+
+void WinKeyboardHook::Hook(const std::function<void(int)>& callback) {
+    UnHook();
+    WinKeyboardHookImpl::SetCallback(callback);
+    impl_->Start();
+}
+
+void WinKeyboardHook::UnHook() {
+    WinKeyboardHookImpl::SetCallback(nullptr);
+    impl_->StopHook();
+}

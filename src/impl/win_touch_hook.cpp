@@ -1,8 +1,12 @@
-// Not live yet (see README).
 #include "impl/win_touch_hook.h"
 
-class WinTouchHookImpl {};
+#include "impl/win_touch_hook_impl.h"
 
 WinTouchHook::WinTouchHook() : impl_(std::make_unique<WinTouchHookImpl>()) {}
+
 WinTouchHook::~WinTouchHook() = default;
-void WinTouchHook::CreateProxyWindow(int, const std::function<void(const std::vector<TouchPoint>&)>&) {}
+
+void WinTouchHook::CreateProxyWindow(
+    int hwnd, const std::function<void(const std::vector<TouchPoint>&)>& callback) {
+    impl_->CreateProxyWindow(hwnd, callback);
+}

@@ -1,0 +1,168 @@
+#include "impl/win_touch_hook_impl.h"
+
+#include "addon/logging.h"
+#include "core/touch_mapping.h"
+#include "impl/win32_resources.h"
+
+#include <cstdint>
+#include <thread>
+
+std::shared_ptr<const WinTouchHookImpl::TouchCallback> WinTouchHookImpl::touchCallback;
+std::mutex WinTouchHookImpl::touchCallbackMutex;
+
+namespace {
+
+constexpr wchar_t kWindowClass[] = L"TouchHookWindow";
+
+// GetTouchInputInfo checks the record size against its own: 40 bytes on ia32, 48 on x64.
+static_assert(sizeof(TOUCHINPUT) == (sizeof(void*) == 8 ? 48 : 40), "TOUCHINPUT layout");
+
+TouchInput ToTouchInput(const TOUCHINPUT& record) noexcept {
+    TouchInput input;
+    input.x = record.x;
+    input.y = record.y;
+    input.id = record.dwID;
+    input.flags = record.dwFlags;
+    input.time = record.dwTime;
+    return input;
+}
+
+}  // namespace
+
+// Not a member: its log records carry the bare procedure name.
+static LRESULT CALLBACK TouchProxyWndProc(HWND hwnd, UINT message, WPARAM wParam,
+                                          LPARAM lParam) noexcept {
+    switch (message) {
+        case WM_TOUCH: {
+            // Closed on every path, reported or not.
+            win32::UniqueTouchInput handle(reinterpret_cast<HTOUCHINPUT>(lParam));
+            const UINT count = LOWORD(wParam);
+            try {
+                std::vector<TOUCHINPUT> records(count);
+                if (!GetTouchInputInfo(handle.get(), count, records.data(), sizeof(TOUCHINPUT))) {
+                    QLOG(LOG_ERROR)
+                        << "GetTouchInputInfo err:" << GetLastError() << " numInputs:" << count;
+                    return 1;
+                }
+                std::vector<TouchInput> inputs;
+                inputs.reserve(count);
+                for (const TOUCHINPUT& record : records) {
+                    inputs.push_back(ToTouchInput(record));
+                }
+                WinTouchHookImpl::NotifyTouch(ToTouchPoints(inputs.data(), inputs.size()));
+            } catch (...) {
+                // Out of memory for one message: that message is not reported.
+            }
+            return 1;
+        }
+        case WM_DESTROY:
+            // The window goes with its target; its thread has nothing left to do.
+            PostQuitMessage(0);
+            break;
+        default:
+            break;
+    }
+    return DefWindowProcW(hwnd, message, wParam, lParam);
+}
+
+void WinTouchHookImpl::CreateProxyWindow(int hwnd, const TouchCallback& callback) {
+    const HWND target = reinterpret_cast<HWND>(static_cast<intptr_t>(hwnd));
+    if (!IsWindow(target)) {
+        QLOG(LOG_ERROR) << "invalid hWnd:" << hwnd;
+        return;
+    }
+    auto next = std::make_shared<const TouchCallback>(callback);
+    {
+        std::lock_guard<std::mutex> lock(touchCallbackMutex);
+        touchCallback.swap(next);
+    }
+    // `next` now holds the previous callback; a window thread may still be calling its own
+    // share, which then is the last.
+    next.reset();
+    std::thread([this, target]() noexcept {
+        try {
+            MessageLoop(target);
+        } catch (...) {
+            // A failure to log or to allocate ends this window's thread, nothing else.
+        }
+    }).detach();
+}
+
+void WinTouchHookImpl::NotifyTouch(const std::vector<TouchPoint>& points) {
+    std::shared_ptr<const TouchCallback> current;
+    {
+        std::lock_guard<std::mutex> lock(touchCallbackMutex);
+        current = touchCallback;
+    }
+    if (current != nullptr && *current) {
+        (*current)(points);
+    }
+}
+
+void WinTouchHookImpl::MessageLoop(HWND target) {
+    RECT rect = {};
+    GetWindowRect(target, &rect);
+    const int x = rect.left;
+    const int y = rect.top;
+    const int width = rect.right - rect.left;
+    const int height = rect.bottom - rect.top;
+
+    WNDCLASSEXW windowClass = {};
+    windowClass.cbSize = sizeof(windowClass);
+    windowClass.lpfnWndProc = TouchProxyWndProc;
+    windowClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+    windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
+    windowClass.lpszClassName = kWindowClass;
+    windowClass.hIconSm = LoadIconW(nullptr, IDI_APPLICATION);
+    // Every window thread registers it; all but the first get "class exists", which is fine.
+    RegisterClassExW(&windowClass);
+
+    win32::UniqueHwnd window(CreateWindowExW(WS_EX_LAYERED | WS_EX_TOOLWINDOW, kWindowClass,
+                                             kWindowClass, WS_POPUP | WS_CHILD | WS_VISIBLE, x, y,
+                                             width, height, target, nullptr, nullptr, nullptr));
+    if (!window) {
+        QLOG(LOG_ERROR) << "CreateWindowEx err:" << GetLastError() << " parentHWnd:" << target
+                        << " x:" << x << " y:" << y << " width:" << width << " height:" << height;
+        return;
+    }
+    const HWND hwnd = window.get();
+    if (!RegisterTouchWindow(hwnd, TWF_WANTPALM)) {
+        QLOG(LOG_ERROR) << "RegisterTouchWindow err:" << GetLastError();
+        return;
+    }
+    if (!ResizeWindow(hwnd, x, y, width, height)) {
+        return;
+    }
+    QLOG(LOG_INFO) << "create windows cuccess hwnd:" << hwnd << " parentHWnd:" << target
+                   << " x:" << x << " y:" << y << " width:" << width << " height:" << height;
+
+    MSG msg;
+    for (;;) {
+        const BOOL result = GetMessageW(&msg, nullptr, 0, 0);
+        if (result == 0) {
+            break;
+        }
+        if (result == -1) {
+            QLOG(LOG_WARNING) << "GetMessage break childHWnd:" << hwnd << " err:" << GetLastError();
+            break;
+        }
+        TranslateMessage(&msg);
+        DispatchMessageW(&msg);
+    }
+    QLOG(LOG_INFO) << "end message loop childHWnd:" << hwnd;
+    if (!IsWindow(hwnd)) {
+        // Destroyed with its target: nothing is left to close.
+        (void)window.release();
+    }
+}
+
+bool WinTouchHookImpl::ResizeWindow(HWND hwnd, int x, int y, int width, int height) {
+    if (!SetWindowPos(hwnd, nullptr, x, y, width, height, SWP_SHOWWINDOW)) {
+        QLOG(LOG_ERROR) << "SetWindowPos err:" << GetLastError() << " hWnd:" << hwnd << " x:" << x
+                        << " y:" << y << " width:" << width << " height:" << height;
+        return false;
+    }
+    ShowWindow(hwnd, SW_SHOW);
+    UpdateWindow(hwnd);
+    return true;
+}

@@ -1,0 +1,33 @@
+#pragma once
+
+#include "core/touch_point.h"
+
+#include <windows.h>
+
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <vector>
+
+// Touch hook windows: a window laid over the whole of a target window, registered for touch,
+// that reports every touch message with all its contacts in screen pixels to one
+// process-wide callback. Each window has a thread of its own, which ends with the window.
+class WinTouchHookImpl {
+public:
+    using TouchCallback = std::function<void(const std::vector<TouchPoint>&)>;
+
+    // Replaces the callback of every touch hook window and opens one more over `hwnd`.
+    void CreateProxyWindow(int hwnd, const TouchCallback& callback);
+    // The window thread: creates the window and pumps its messages until it is destroyed.
+    void MessageLoop(HWND target);
+    static bool ResizeWindow(HWND hwnd, int x, int y, int width, int height);
+
+    // Window threads, any time: calls the current callback, if any.
+    static void NotifyTouch(const std::vector<TouchPoint>& points);
+
+private:
+    // Held by a shared pointer so that a window thread calls its own share outside the lock:
+    // a replacement never destroys a callback that is running.
+    static std::shared_ptr<const TouchCallback> touchCallback;
+    static std::mutex touchCallbackMutex;  // guards touchCallback, never held during a call
+};
