@@ -1,0 +1,16 @@
+import type { Hwnd, KeyName } from '..';
+
+/** Key names the keyboard listener reports, in key-code order. */
+export const KEY_NAMES: readonly KeyName[];
+/** Severity numbers of log records. */
+export const SEVERITY: Readonly<{ INFO: 1; WARNING: 2; ERROR: 3 }>;
+/** The handle reported for a proxy window that could not be created. */
+export const INVALID_HWND: 4294967295;
+/** The handle in the Buffer of Electron's BrowserWindow.getNativeWindowHandle(), as the signed 32-bit number the functions take. */
+export function handleFromBuffer(buffer: Buffer): Hwnd;
+/** Creates a proxy window over `rect` of `parent` and resolves with its handle; rejects on failure or timeout. */
+export function createProxyWindow(
+  parent: Hwnd,
+  rect: { x: number; y: number; width: number; height: number },
+  options?: { timeoutMs?: number },
+): Promise<Hwnd>;

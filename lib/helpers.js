@@ -1,0 +1,48 @@
+'use strict';
+// Conveniences beside the raw exports, which stay exactly as the module defines them.
+const quarnel = require('..');
+
+/** Key names the keyboard listener reports, in key-code order. */
+const KEY_NAMES = Object.freeze(['left', 'up', 'right', 'down', 'pageUp', 'pageDown']);
+
+/** Severity numbers of log records. */
+const SEVERITY = Object.freeze({ INFO: 1, WARNING: 2, ERROR: 3 });
+
+/** The handle reported for a proxy window that could not be created. */
+const INVALID_HWND = 4294967295;
+
+/**
+ * The window handle inside the Buffer that Electron's
+ * BrowserWindow.getNativeWindowHandle() returns, as the signed 32-bit number the module's
+ * functions take (handles fit in 32 bits on 64-bit Windows too).
+ */
+function handleFromBuffer(buffer) {
+  if (!Buffer.isBuffer(buffer) || buffer.length < 4) {
+    throw new TypeError('expected the Buffer of BrowserWindow.getNativeWindowHandle()');
+  }
+  return buffer.readInt32LE(0);
+}
+
+/**
+ * Creates a proxy window over `rect` of `parent`; resolves with its handle, rejects when the
+ * window could not be created or no answer came within `timeoutMs` (an invalid parent never
+ * answers).
+ */
+function createProxyWindow(parent, rect, { timeoutMs = 5000 } = {}) {
+  return new Promise((resolve, reject) => {
+    const timer = setTimeout(
+      () => reject(new Error(`no proxy window for parent ${parent} within ${timeoutMs} ms`)),
+      timeoutMs,
+    );
+    quarnel.WndProxyCreateProxyWindow(parent, rect.x, rect.y, rect.width, rect.height, ({ hwnd }) => {
+      clearTimeout(timer);
+      if (hwnd === INVALID_HWND) {
+        reject(new Error(`the proxy window over parent ${parent} could not be created`));
+      } else {
+        resolve(hwnd);
+      }
+    });
+  });
+}
+
+module.exports = { KEY_NAMES, SEVERITY, INVALID_HWND, handleFromBuffer, createProxyWindow };

@@ -1,0 +1,86 @@
+'use strict';
+// The npm package as applications meet it: loader, typings, README reference, tarball.
+// Runs with the Linux node; the tarball is then loaded by the Windows node.exe under Wine.
+const test = require('node:test');
+const assert = require('node:assert/strict');
+const fs = require('node:fs');
+const os = require('node:os');
+const path = require('node:path');
+const { spawnSync } = require('node:child_process');
+
+const repo = path.resolve(__dirname, '..', '..');
+const tsc = path.join(repo, 'node_modules', 'typescript', 'bin', 'tsc');
+const run = (cmd, args, options = {}) =>
+  spawnSync(cmd, args, { cwd: repo, encoding: 'utf8', maxBuffer: 64 << 20, ...options });
+
+function typecheck(file) {
+  return run(process.execPath, [tsc, '--strict', '--noEmit', '--types', 'node', file]);
+}
+
+const declaredFunctions = () =>
+  [...fs.readFileSync(path.join(repo, 'index.d.ts'), 'utf8').matchAll(/^export function (\w+)\(/gm)].map((m) => m[1]);
+
+test('the loader names the platform it does not support', () => {
+  assert.throws(() => require(repo), {
+    message: `Quarnel supports Windows ia32 and x64; this is ${process.platform}-${process.arch}`,
+  });
+});
+
+test('the typings accept real usage and reject misuse', () => {
+  const usage = typecheck('tests/package/usage.ts');
+  assert.equal(usage.status, 0, usage.stdout + usage.stderr);
+  const misuse = typecheck('tests/package/misuse.ts');
+  assert.notEqual(misuse.status, 0);
+  const errors = [...misuse.stdout.matchAll(/misuse\.ts\((\d+),\d+\): error (TS\d+)/g)].map((m) => `${m[1]}:${m[2]}`);
+  // A boolean handle, a flag compared with true, an unknown key name, a missing argument.
+  assert.deepEqual(errors, ['4:TS2345', '5:TS2367', '6:TS2367', '7:TS2554']);
+});
+
+test('the typings declare the 32 exports in the module order', () => {
+  const order = fs.readFileSync(path.join(repo, 'src', 'addon', 'dllmain.cpp'), 'utf8');
+  const table = [...order.matchAll(/^\s+\{"(\w+)", /gm)].map((m) => m[1]);
+  assert.equal(table.length, 32);
+  assert.deepEqual(declaredFunctions(), table);
+});
+
+test('the README reference lists exactly the functions of the typings', () => {
+  const readme = fs.readFileSync(path.join(repo, 'README.md'), 'utf8');
+  const section = readme.split(/^## API reference$/m)[1];
+  assert.ok(section, 'README has an "## API reference" section');
+  const listed = [...section.split(/^## /m)[0].matchAll(/^\| `(\w+)\(/gm)].map((m) => m[1]);
+  assert.deepEqual(listed, declaredFunctions());
+});
+
+test('npm pack gives a tarball that installs without a compiler and loads under Wine', (t) => {
+  const work = fs.mkdtempSync(path.join(os.tmpdir(), 'quarnel-pack-'));
+  t.after(() => fs.rmSync(work, { recursive: true, force: true }));
+  const pack = run('npm', ['pack', '--silent', '--pack-destination', work]);
+  assert.equal(pack.status, 0, pack.stderr);
+  const tarball = path.join(work, pack.stdout.trim().split('\n').pop());
+  const listing = run('tar', ['tzf', tarball]).stdout.split('\n').filter(Boolean).sort();
+  assert.deepEqual(listing, [
+    'package/README.md', 'package/index.d.ts', 'package/index.js', 'package/lib/helpers.d.ts',
+    'package/lib/helpers.js', 'package/package.json', 'package/prebuilds/win32-ia32/Quarnel.node',
+    'package/prebuilds/win32-x64/Quarnel.node',
+  ]);
+
+  const app = path.join(work, 'app');
+  fs.mkdirSync(app);
+  fs.writeFileSync(path.join(app, 'package.json'), '{"name":"app","version":"1.0.0","private":true}');
+  // npm on Linux honours the package's os field; --force installs it for the Windows node.
+  const install = run('npm', ['install', '--no-audit', '--no-fund', '--force', '--ignore-scripts=false', tarball], { cwd: app });
+  assert.equal(install.status, 0, install.stderr);
+  fs.writeFileSync(path.join(app, 'check.js'), `
+    const quarnel = require('quarnel');
+    const helpers = require('quarnel/helpers');
+    console.log(JSON.stringify({ count: Object.keys(quarnel).length, arch: process.arch,
+      resolution: quarnel.GetMainMonitorReslution(), handle: helpers.handleFromBuffer(Buffer.from([1, 2, 0, 0, 0, 0, 0, 0])) }));
+  `);
+  const wine = run(path.join(repo, 'scripts', 'wine-run'), ['node', 'check.js'], { cwd: app });
+  assert.equal(wine.status, 0, wine.stdout + wine.stderr);
+  const result = JSON.parse(wine.stdout.trim().split('\n').pop());
+  assert.equal(result.count, 32);
+  assert.equal(result.arch, 'x64');
+  assert.equal(result.handle, 0x0201);
+  assert.ok(result.resolution.width > 0);
+});
