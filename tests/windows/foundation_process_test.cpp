@@ -1,0 +1,124 @@
+#include <orlix/process.h>
+#include <orlix/scoped_handle.h>
+#include <orlix/string_conversion.h>
+
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace {
+
+using Orlix::Process;
+
+std::wstring ModuleDirectory() {
+    wchar_t path[MAX_PATH] = {};
+    GetModuleFileNameW(nullptr, path, MAX_PATH);
+    std::wstring text(path);
+    return text.substr(0, text.find_last_of(L'\\') + 1);
+}
+
+// A copy of the target application under a name no other process has, started with a time
+// limit so that a failing test leaves nothing behind for long.
+class FoundationProcess : public testing::Test {
+protected:
+    void SetUp() override {
+        wchar_t temp[MAX_PATH] = {};
+        ASSERT_GT(GetTempPathW(MAX_PATH, temp), 0u);
+        fileName_ = L"FoundationProbe" + std::to_wstring(GetCurrentProcessId()) + L".EXE";
+        path_ = std::wstring(temp) + fileName_;
+        const std::wstring target = ModuleDirectory() + L"..\\fixtures\\target_app.exe";
+        ASSERT_TRUE(CopyFileW(target.c_str(), path_.c_str(), FALSE))
+            << "copy of target_app.exe failed: " << GetLastError();
+        std::wstring command = L"\"" + path_ + L"\" --exit-after 20000";
+        STARTUPINFOW startup{};
+        startup.cb = sizeof(startup);
+        PROCESS_INFORMATION info{};
+        ASSERT_TRUE(CreateProcessW(path_.c_str(), command.data(), nullptr, nullptr, FALSE, 0,
+                                   nullptr, nullptr, &startup, &info));
+        process_.reset(info.hProcess);
+        CloseHandle(info.hThread);
+        pid_ = info.dwProcessId;
+    }
+    void TearDown() override {
+        if (process_ && WaitForSingleObject(process_.get(), 0) == WAIT_TIMEOUT) {
+            TerminateProcess(process_.get(), 1);
+            WaitForSingleObject(process_.get(), 5000);
+        }
+        process_.reset();
+        DeleteFileW(path_.c_str());
+    }
+
+    std::wstring fileName_;
+    std::wstring path_;
+    Orlix::ScopedHandle process_;
+    DWORD pid_ = 0;
+};
+
+TEST_F(FoundationProcess, FindsByNameWithoutRegardToCaseAndKillsIt) {
+    std::string lower = Orlix::WideToUtf8(fileName_);
+    for (char& c : lower) {
+        c = static_cast<char>(tolower(static_cast<unsigned char>(c)));
+    }
+    const auto found = Process::FindByName(lower);
+    ASSERT_EQ(found.size(), 1u);
+    const Process& probe = *found.begin();
+    EXPECT_EQ(probe.Id(), pid_);
+    EXPECT_EQ(Orlix::ICompare(probe.Name(), lower), 0);
+
+    const std::string imagePath = Process::ImagePath(pid_);
+    EXPECT_EQ(Orlix::ICompare(imagePath, Orlix::WideToUtf8(path_)), 0) << imagePath;
+    ASSERT_GE(imagePath.size(), 3u);
+    EXPECT_EQ(imagePath.substr(1, 2), ":\\");  // drive-letter form, not a device path
+
+    EXPECT_EQ(Process::FindByName(lower, Orlix::WideToUtf8(path_)).size(), 1u);
+    EXPECT_TRUE(Process::FindByName(lower, "C:\\elsewhere\\" + lower).empty());
+
+    EXPECT_TRUE(probe.Kill(true));
+    EXPECT_EQ(WaitForSingleObject(process_.get(), 0), WAIT_OBJECT_0);
+    DWORD exitCode = 1;
+    GetExitCodeProcess(process_.get(), &exitCode);
+    EXPECT_EQ(exitCode, 0u);
+    EXPECT_TRUE(Process::FindByName(lower).empty());
+}
+
+TEST(FoundationProcessList, ListsAndFindsTheCurrentProcess) {
+    const Process current = Process::Current();
+    const auto self = static_cast<std::uint32_t>(GetCurrentProcessId());
+    EXPECT_EQ(current.Id(), self);
+    EXPECT_EQ(Orlix::ICompare(current.Name(), "windows_tests.exe"), 0) << current.Name();
+
+    EXPECT_EQ(Process::ListIds().count(self), 1u);
+    bool listed = false;
+    for (const Process& process : Process::ListAll()) {
+        listed = listed || (process.Id() == self && process.Name() == current.Name());
+    }
+    EXPECT_TRUE(listed);
+    const auto byId = Process::FindById(self);
+    ASSERT_TRUE(byId.has_value());
+    EXPECT_EQ(byId->Name(), current.Name());
+    EXPECT_FALSE(Process::FindById(0xFFFFFFF0u).has_value());
+
+    EXPECT_FALSE(Process(0, "System Idle Process").Kill());
+}
+
+TEST(FoundationProcessList, ThreadsEnumerateSideBySide) {
+    std::vector<std::thread> threads;
+    std::vector<int> found(4, 0);
+    for (int i = 0; i < 4; ++i) {
+        threads.emplace_back([&found, i] {
+            for (int round = 0; round < 5; ++round) {
+                found[i] += static_cast<int>(Process::FindByName("WINDOWS_TESTS.EXE").size());
+            }
+        });
+    }
+    for (std::thread& thread : threads) {
+        thread.join();
+    }
+    EXPECT_EQ(found, (std::vector<int>{5, 5, 5, 5}));
+}
+
+}  // namespace

@@ -1,0 +1,86 @@
+#include <orlix/com_initializer.h>
+#include <orlix/environment.h>
+#include <orlix/exception.h>
+#include <orlix/shared_library.h>
+#include <orlix/uuid.h>
+
+#include <gtest/gtest.h>
+
+#include <objbase.h>
+#include <windows.h>
+
+#include <string>
+#include <thread>
+
+namespace {
+
+TEST(FoundationUuid, CreateGivesTheTextFormOfARandomVersion4Uuid) {
+    const std::string text = Orlix::Uuid::Create().ToString("-", true);
+    ASSERT_EQ(text.size(), 36u);
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (i == 8 || i == 13 || i == 18 || i == 23) {
+            EXPECT_EQ(text[i], '-') << text;
+        } else {
+            EXPECT_TRUE((text[i] >= '0' && text[i] <= '9') || (text[i] >= 'A' && text[i] <= 'F'))
+                << text;
+        }
+    }
+    // Data3 stored most significant byte first puts the version digit here.
+    EXPECT_EQ(text[14], '4') << text;
+    EXPECT_NE(std::string("89AB").find(text[19]), std::string::npos) << text;
+    EXPECT_NE(Orlix::Uuid::Create(), Orlix::Uuid::Create());
+}
+
+TEST(FoundationSystemError, GivesTheSystemTextOrNothing) {
+    const std::string text = Orlix::FormatSystemError(2);
+    ASSERT_GT(text.size(), 2u);
+    EXPECT_EQ(text.substr(text.size() - 2), "\r\n");
+    EXPECT_EQ(Orlix::FormatSystemError(0x2000FFFFu), "");  // customer bit set: nobody's code
+}
+
+TEST(FoundationSharedLibrary, LoadsFreesAndReportsMissingFiles) {
+    const Orlix::SharedLibrary none(nullptr);
+    EXPECT_EQ(none.Module(), nullptr);
+    EXPECT_TRUE(none.IsNull());
+
+    Orlix::SharedLibrary library;
+    EXPECT_FALSE(library.Load("C:\\no\\such\\directory\\missing.dll"));
+    EXPECT_TRUE(library.IsNull());
+    EXPECT_EQ(library.LastError(), "126:" + Orlix::FormatSystemError(126));
+    EXPECT_GT(library.LastError().size(), 4u);
+
+    ASSERT_TRUE(library.Load("version.dll", LOAD_LIBRARY_SEARCH_SYSTEM32));
+    EXPECT_NE(GetProcAddress(library.Module(), "GetFileVersionInfoW"), nullptr);
+    EXPECT_TRUE(library.Free());
+    EXPECT_TRUE(library.IsNull());
+    EXPECT_FALSE(library.Free());
+}
+
+TEST(FoundationEnvironment, SetsTheProcessVariable) {
+    Orlix::Environment::Set("QUARNEL_FOUNDATION_TEST", "wert \xC3\xBC");  // u umlaut
+    wchar_t value[64] = {};
+    ASSERT_GT(GetEnvironmentVariableW(L"QUARNEL_FOUNDATION_TEST", value, 64), 0u);
+    EXPECT_EQ(std::wstring(value), L"wert \u00FC");
+    EXPECT_EQ(Orlix::Environment::Get("QUARNEL_FOUNDATION_TEST"), "wert \xC3\xBC");
+    EXPECT_EQ(Orlix::Environment::Get("QUARNEL_FOUNDATION_UNSET", "none"), "none");
+    try {
+        Orlix::Environment::Set("", "x");
+        ADD_FAILURE() << "an empty name was accepted";
+    } catch (const Orlix::SystemException& e) {
+        EXPECT_EQ(e.Message(), "cannot set environment variable: ");
+    }
+}
+
+TEST(FoundationComInitializer, EntersTheSingleThreadedApartment) {
+    HRESULT second = S_OK;
+    std::thread([&second] {
+        const Orlix::ComInitializer com;
+        second = CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+        if (SUCCEEDED(second)) {
+            CoUninitialize();
+        }
+    }).join();
+    EXPECT_EQ(second, RPC_E_CHANGED_MODE);
+}
+
+}  // namespace
