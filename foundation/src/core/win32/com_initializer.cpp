@@ -11,8 +11,8 @@ ComInitializer::ComInitializer() noexcept {
     }
 }
 
-// Unconditional: a failed CoInitializeEx (RPC_E_CHANGED_MODE twice) leaves COM counted once
-// too few, which is the contract callers of this guard accept.
+// Unconditional: both successful results (S_OK and S_FALSE for a thread already in that
+// apartment) take a reference that must be given back.
 ComInitializer::~ComInitializer() {
     CoUninitialize();
 }

@@ -7,14 +7,6 @@
 
 namespace Orlix {
 
-namespace {
-
-HKEY PredefinedRoot(std::size_t index) {
-    return reinterpret_cast<HKEY>(static_cast<ULONG_PTR>(static_cast<LONG>(0x80000000u + index)));
-}
-
-}  // namespace
-
 WinRegistry::WinRegistry(HKEY root, const std::string& subKey, bool readOnly, bool currentUser,
                          bool persistent)
     : impl_(std::make_unique<WinRegistryImpl>(*this, root, subKey, readOnly, currentUser,

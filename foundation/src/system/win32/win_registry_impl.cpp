@@ -70,10 +70,7 @@ REGSAM WinRegistryImpl::ViewFlag() const {
 std::string WinRegistryImpl::KeyName() const {
     std::string name = "(UNKNOWN)";
     for (std::size_t i = 0; i < 6; ++i) {
-        // The predefined roots are the handle values 0x80000000 to 0x80000005.
-        const auto predefined =
-            reinterpret_cast<HKEY>(static_cast<ULONG_PTR>(static_cast<LONG>(0x80000000u + i)));
-        if (root_ == predefined) {
+        if (root_ == PredefinedRoot(i)) {
             name = detail::kRegistryRootNames[i];
             break;
         }

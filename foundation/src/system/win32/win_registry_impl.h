@@ -13,6 +13,13 @@
 
 namespace Orlix {
 
+// The predefined roots are the handle values 0x80000000 to 0x80000005, sign-extended on
+// 64-bit; `index` is the position in detail::kRegistryRootNames.
+inline HKEY PredefinedRoot(std::size_t index) {
+    return reinterpret_cast<HKEY>(
+        static_cast<ULONG_PTR>(static_cast<LONG>(0x80000000u + static_cast<DWORD>(index))));
+}
+
 // The Win32 side of WinRegistry; see win_registry.h for the contract.
 class WinRegistryImpl {
 public:
