@@ -82,7 +82,8 @@ public:
     // Calls `callback` once, on a thread of its own, when the key (or, with `watchSubtree`,
     // anything below it) changes. Throws SystemException "can't SetChangeNotify twice" while
     // a notification is armed; after it fired it may be armed again. Destroying the object
-    // (or DeleteKey) ends a pending notification without calling the callback.
+    // (or DeleteKey) ends a pending notification without calling the callback, and waits for
+    // a callback already running; such a callback must not use the object any more.
     void SetChangeNotify(ChangeCallback callback, bool watchSubtree);
 
 private:
