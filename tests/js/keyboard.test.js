@@ -23,7 +23,7 @@ test.after(async () => {
 const keyMessages = () =>
   target.lines().filter((line) => /^WM_(SYS)?KEY(DOWN|UP) /.test(line));
 
-// Hooks `keys` into a fresh list, injects, and gives the queue time to deliver.
+// Hooks a fresh listener, injects each step in turn and returns what each one reported.
 async function sendAndCollect(steps) {
   const reports = [];
   quarnel.HookKeyboardEvent((...args) => reports.push(args));
@@ -102,6 +102,10 @@ test('once UnHookKeyboardEvent has returned, no release reaches JavaScript', { t
   const sender = spawn(targetAppPath, ['--send-keys', Array(strokes).fill(LEFT).join(',')], { stdio: 'ignore' });
   const senderDone = new Promise((resolve) => sender.once('exit', resolve));
   await waitFor(() => reports.length >= 3, 5000);
+  // Keep the JavaScript thread busy while a few more releases are reported: their tasks wait
+  // in the queue when the unhook comes, and must deliver nothing.
+  const busyUntil = Date.now() + 200;
+  while (Date.now() < busyUntil);
   quarnel.UnHookKeyboardEvent();
   const atUnhook = reports.length;
   await senderDone;
