@@ -5,7 +5,7 @@ const test = require('node:test');
 const assert = require('node:assert/strict');
 const fs = require('node:fs');
 const path = require('node:path');
-const { spawnSync } = require('node:child_process');
+const { spawn } = require('node:child_process');
 const { load, modulePath, repo, startTarget, targetHelper, collectLogs, waitFor, sleep } = require('./support');
 
 const quarnel = load();
@@ -262,4 +262,56 @@ test('SetWindowFrontTaskbar marks the window full-screen and logs the answer', a
     // Wine's taskbar list does not implement it.
     if (underWine) assert.equal(Number(m[1]), E_NOTIMPL);
   }
+});
+
+// A second screen size needs a second X server, which only the host can start: the case runs
+// in a nested Wine session (own Xvfb and prefix) launched through Wine's `start /unix`.
+test('on a second screen size the display queries follow the screen', { timeout: 240000 }, async (t) => {
+  const unixRepo = /^z:\\/i.test(repo) ? repo.slice(2).replace(/\\/g, '/') : '';
+  const startExe = path.join(process.env.SystemRoot || 'C:\\windows', 'system32', 'start.exe');
+  if (!underWine || !unixRepo || !fs.existsSync(startExe)) {
+    t.skip('needs Wine with the repository on drive Z:');
+    return;
+  }
+  const [width, height] = screenWidth === 1280 ? [1920, 1080] : [1280, 1024];
+  const name = `quarnel-screen-${process.pid}-${Date.now()}`;
+  const script = `Z:\\tmp\\${name}.js`;
+  const output = `Z:\\tmp\\${name}.out`;
+  fs.writeFileSync(script, `
+    const { load, collectLogs, targetHelper, sleep } = require(${JSON.stringify(path.join(__dirname, 'support.js'))});
+    (async () => {
+      const quarnel = load();
+      const logs = collectLogs(quarnel);
+      const monitor = quarnel.GetMainMonitorReslution();
+      const moved = quarnel.InputMouseMove(monitor.width - 1, monitor.height - 1);
+      await sleep(200);
+      const cursor = targetHelper('--query-cursor').split(',').map(Number);
+      const desk = logs.filter((r) => r.func === 'QuarnelImpl::GetDeskRect').map((r) => r.content);
+      console.log('RESULT ' + JSON.stringify({ monitor, moved, cursor, desk }));
+      process.exit(0);
+    })();
+  `);
+  t.after(() => {
+    for (const file of [script, output]) fs.rmSync(file, { force: true });
+  });
+  const command = `cd ${unixRepo} && scripts/wine-run node /tmp/${name}.js > /tmp/${name}.tmp 2>&1;` +
+    ` echo rc=$? >> /tmp/${name}.tmp; mv /tmp/${name}.tmp /tmp/${name}.out`;
+  spawn(startExe, ['/unix', '/bin/sh', '-c', command], {
+    stdio: 'ignore',
+    env: {
+      ...process.env,
+      QUARNEL_SCREEN: `${width}x${height}x24`,
+      QUARNEL_WINEPREFIX: `${process.env.WINEPREFIX}-screen-${width}x${height}`,
+    },
+  });
+  // `start /unix` returns at once: the nested session signals its end by its output file.
+  assert.ok(await waitFor(() => fs.existsSync(output), 200000, 250), 'the nested session did not finish');
+  const text = fs.readFileSync(output, 'utf8');
+  const line = text.split(/\r?\n/).find((l) => l.startsWith('RESULT '));
+  assert.ok(line, text);
+  const result = JSON.parse(line.slice('RESULT '.length));
+  assert.deepEqual(result.monitor, { width, height });
+  assert.equal(result.moved, -1);
+  assert.ok(near(result.cursor, [width - 1, height - 1]), `cursor ${result.cursor}`);
+  assert.equal(result.desk.at(-1), `width:${width} height:${height}`);
 });
