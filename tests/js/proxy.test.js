@@ -226,10 +226,13 @@ test('resizing answers the number 1 or 0', async () => {
 
 const support = JSON.stringify(path.join(__dirname, 'support.js'));
 
-test('200 proxies made and closed leave no thread behind', async () => {
+test('200 proxies made and closed, and frames shown and hidden, leave no thread behind', async () => {
   const result = await runScript(`
     const { load, startTarget, targetHelper, waitFor } = require(${support});
     const quarnel = load();
+    const records = [];
+    quarnel.SetLogCallBack((r) => records.push(r.func + ' ' + r.content));
+    const count = (prefix) => records.filter((c) => c.startsWith(prefix)).length;
     const threads = () => Number(targetHelper('--query-threads', process.pid));
     const cycle = async (parent) => {
       const created = [];
@@ -249,7 +252,20 @@ test('200 proxies made and closed leave no thread behind', async () => {
       for (let i = 0; i < 200; i++) ok += (await cycle(target.hwnds[0])) ? 1 : 0;
       let after = 0;
       await waitFor(() => (after = threads()) <= before, 5000);
-      console.log(JSON.stringify({ ok, before, after }));
+      // Frames over one proxy, each on a thread of its own while it shows.
+      const created = [];
+      quarnel.WndProxyCreateProxyWindow(target.hwnds[0], 100, 200, 50, 50, (p) => created.push(p));
+      await waitFor(() => created.length === 1);
+      for (let i = 1; i <= 20; i++) {
+        quarnel.WndProxyShowFrame();
+        await waitFor(() => count('WndFrameImpl::MessageLoop create follow frame window cuccess') === i);
+        quarnel.WndProxyHideFrame();
+        await waitFor(() => count('WndFrameImpl::CloseWindow PostMessage WM_CLOSE success') === i);
+      }
+      quarnel.WndProxyCloseWindow(created[0].hwnd);
+      let afterFrames = 0;
+      await waitFor(() => (afterFrames = threads()) <= before, 5000);
+      console.log(JSON.stringify({ ok, before, after, afterFrames, frames: count('WndFrameImpl::MessageLoop create follow frame window cuccess') }));
       await target.stop();
       process.exit(0);
     })();
@@ -259,6 +275,8 @@ test('200 proxies made and closed leave no thread behind', async () => {
   assert.equal(summary.ok, 200);
   assert.ok(summary.before > 0);
   assert.equal(summary.after, summary.before, result.output);
+  assert.equal(summary.frames, 20);
+  assert.equal(summary.afterFrames, summary.before, result.output);
 });
 
 test('the process ends cleanly with proxies and frames open', async () => {
