@@ -6,7 +6,7 @@ const assert = require('node:assert/strict');
 const fs = require('node:fs');
 const path = require('node:path');
 const { spawn } = require('node:child_process');
-const { load, modulePath, repo, startTarget, targetHelper, collectLogs, waitFor, sleep } = require('./support');
+const { load, repo, startTarget, targetHelper, collectLogs, waitFor, sleep } = require('./support');
 
 const quarnel = load();
 const records = collectLogs(quarnel);
