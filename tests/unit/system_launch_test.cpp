@@ -1,0 +1,82 @@
+#include "core/process_launch.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+TEST(SystemLaunch, ExeNameIsThePartAfterTheLastSeparator) {
+    struct Case {
+        const char* exe;
+        const char* name;
+    };
+    const Case cases[] = {
+        {"C:\\apps\\tool.exe", "tool.exe"},
+        {"C:/apps/tool.exe", "tool.exe"},
+        {"C:\\apps/sub\\tool.exe", "tool.exe"},  // mixed: the last one wins
+        {"C:/apps\\sub/tool.exe", "tool.exe"},
+        {"tool.exe", "tool.exe"},
+        {"C:\\apps\\", ""},  // the search then finds only the idle process
+        {"C:/apps/", ""},
+        {"", ""},
+        {"\\x", "x"},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(ExeNameOf(c.exe), c.name) << c.exe;
+    }
+}
+
+TEST(SystemLaunch, CommandLineQuotesOnlyAPathWithASpace) {
+    struct Case {
+        const wchar_t* exe;
+        std::vector<std::wstring> args;
+        const wchar_t* line;
+    };
+    const Case cases[] = {
+        // the program sees three arguments: -a, b and c
+        {L"C:\\Program Files\\app.exe", {L"-a", L"b c"}, L"\"C:\\Program Files\\app.exe\" -a b c"},
+        {L"C:\\apps\\app.exe", {L"--log", L"C:\\x y.log"}, L"C:\\apps\\app.exe --log C:\\x y.log"},
+        {L"app.exe", {L""}, L"app.exe "},
+        {L"app.exe", {L"\"quoted\"", L"a\\"}, L"app.exe \"quoted\" a\\"},
+        {L" ", {L"1"}, L"\" \" 1"},
+        {L"C:\\a\tb.exe", {L"1"}, L"C:\\a\tb.exe 1"},  // only U+0020 counts
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(BuildCommandLine(c.exe, c.args), c.line);
+    }
+}
+
+TEST(SystemLaunch, VisitKeepsOnlyTheRememberedProcess) {
+    using A = VisitAction;
+    struct Case {
+        std::vector<std::uint32_t> found;
+        std::uint32_t remembered;
+        std::vector<std::pair<std::uint32_t, A>> steps;  // ascending pid
+        bool running;
+    };
+    const Case cases[] = {
+        {{}, 0, {}, false},
+        {{}, 40, {}, false},
+        {{40}, 40, {{40, A::KeepRunning}}, true},
+        {{40}, 0, {{40, A::Kill}}, false},  // started elsewhere
+        {{40}, 41, {{40, A::Kill}}, false},
+        // strays on both sides of the remembered one go too, and the walk is by pid
+        {{90, 12, 40}, 40, {{12, A::Kill}, {40, A::KeepRunning}, {90, A::Kill}}, true},
+        {{90, 12}, 40, {{12, A::Kill}, {90, A::Kill}}, false},
+        // an empty image name finds the idle process, id 0, which equals "nothing remembered"
+        {{0}, 0, {{0, A::KeepRunning}}, true},
+    };
+    for (const Case& c : cases) {
+        const VisitPlan plan = PlanVisit(c.found, c.remembered);
+        std::vector<std::pair<std::uint32_t, A>> steps;
+        for (const VisitStep& step : plan.steps) {
+            steps.emplace_back(step.pid, step.action);
+        }
+        EXPECT_EQ(steps, c.steps) << "remembered " << c.remembered;
+        EXPECT_EQ(plan.rememberedRunning, c.running) << "remembered " << c.remembered;
+    }
+}
+
+}  // namespace
