@@ -4,6 +4,8 @@
 
 #include <windows.h>
 
+#include <cstdint>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -34,4 +36,9 @@ public:
     bool IsHiddenFile(const std::string& path);
     void SetUserEnvironment(const std::string& name, const std::string& value);
     std::vector<std::string> GetMacAddresses();
+
+private:
+    // Launch registry: the id of the last process started for each program path, keyed by
+    // the path exactly as the caller spelled it.
+    std::map<std::string, uint32_t> launchedPids_;
 };

@@ -1,34 +1,143 @@
-// Not live yet: each operation reports that it is not implemented (see README).
+// Single-instance process launch, machine registry string, hidden-file test, run mode and MAC
+// addresses.
 #include "impl/quarnel_impl.h"
 
 #include "addon/logging.h"
+#include "core/network_adapter_logic.h"
+#include "core/process_launch.h"
+#include "impl/text_conversion.h"
+#include "impl/win32_resources.h"
 
-namespace {
+#include <orlix/environment.h>
+#include <orlix/exception.h>
+#include <orlix/network_adapter.h>
+#include <orlix/process.h>
+#include <orlix/string_conversion.h>
+#include <orlix/win_registry.h>
 
-void NotImplemented(const char* what) {
-    QLOG(LOG_ERROR) << what << " not implemented";
-    SetLastError(ERROR_CALL_NOT_IMPLEMENTED);
+#include <map>
+#include <set>
+
+// The launch parameters below are fixed for the 32-bit module, whose STARTUPINFOW is 68 bytes;
+// the 64-bit build passes its own size.
+static_assert(sizeof(void*) != 4 || sizeof(STARTUPINFOW) == 68, "STARTUPINFOW of the 32-bit ABI");
+
+OperationResult QuarnelImpl::StartProcess(const std::string& exe,
+                                          const std::vector<std::string>& args,
+                                          const std::string& workDir) {
+    const auto remembered = launchedPids_.find(exe);
+    const uint32_t rememberedPid = remembered == launchedPids_.end() ? 0 : remembered->second;
+    const std::string exeName = ExeNameOf(exe);
+
+    const std::set<Orlix::Process> found = Orlix::Process::FindByName(exeName, "");
+    std::map<uint32_t, const Orlix::Process*> byPid;
+    std::vector<uint32_t> pids;
+    for (const Orlix::Process& process : found) {
+        byPid.emplace(process.Id(), &process);
+        pids.push_back(process.Id());
+    }
+    const VisitPlan plan = PlanVisit(pids, rememberedPid);
+    for (const VisitStep& step : plan.steps) {
+        if (step.action == VisitAction::KeepRunning) {
+            QLOG(LOG_INFO) << "process is running pid:" << step.pid << " exeUtf8:" << exe
+                           << " exeName:" << exeName;
+        } else {
+            QLOG(LOG_INFO) << "kill process pid:" << step.pid;
+            // A process that cannot be ended does not stop the launch.
+            byPid.at(step.pid)->Kill(false);
+        }
+    }
+    if (plan.rememberedRunning) {
+        return OperationResult(true, rememberedPid);
+    }
+
+    const std::wstring exeWide = Utf8ToUtf16(exe);
+    const std::wstring workDirWide = Utf8ToUtf16(workDir);
+    std::wstring commandLine;
+    if (!args.empty()) {
+        std::vector<std::wstring> argsWide;
+        for (const std::string& arg : args) {
+            argsWide.push_back(Utf8ToUtf16(arg));
+        }
+        commandLine = BuildCommandLine(exeWide, argsWide);
+    }
+    // CreateProcessW may write into the command line.
+    std::vector<wchar_t> commandBuffer(commandLine.begin(), commandLine.end());
+    commandBuffer.push_back(L'\0');
+    wchar_t desktop[] = L"WinSta0\\Default";
+
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof(startup);
+    startup.lpDesktop = desktop;
+    startup.dwFlags = STARTF_USESHOWWINDOW;
+    startup.wShowWindow = SW_SHOW;
+    PROCESS_INFORMATION info = {};
+    const DWORD flags = CREATE_UNICODE_ENVIRONMENT | NORMAL_PRIORITY_CLASS | CREATE_NEW_CONSOLE;
+    const BOOL created = CreateProcessW(
+        args.empty() ? exeWide.c_str() : nullptr, args.empty() ? nullptr : commandBuffer.data(),
+        nullptr, nullptr, FALSE, flags, nullptr,
+        workDirWide.empty() ? nullptr : workDirWide.c_str(), &startup, &info);
+    if (!created) {
+        QLOG(LOG_ERROR) << "CreateProcess err:" << GetLastError()
+                        << " cmd:" << Orlix::WideToUtf8(commandLine)
+                        << " exe:" << Orlix::WideToUtf8(exeWide)
+                        << " workDir:" << Orlix::WideToUtf8(workDirWide);
+        return OperationResult(false, 0);
+    }
+    const win32::UniqueHandle process(info.hProcess);
+    const win32::UniqueHandle thread(info.hThread);
+    const uint32_t pid = info.dwProcessId;
+    QLOG(LOG_INFO) << "CreateProcess success cmd:" << Orlix::WideToUtf8(commandLine)
+                   << " exe:" << Orlix::WideToUtf8(exeWide)
+                   << " workDir:" << Orlix::WideToUtf8(workDirWide) << " pid:" << pid;
+    launchedPids_[exe] = pid;
+    return OperationResult(true, pid);
 }
 
-}  // namespace
+std::string QuarnelImpl::GetMachineRegString(const std::string& keyPath,
+                                             const std::string& itemKey) {
+    try {
+        Orlix::WinRegistry key(HKEY_LOCAL_MACHINE, keyPath, true, false, true);
+        const std::string data = key.GetString(itemKey, "");
+        QLOG(LOG_INFO) << "get data:" << data << " from reg:" << keyPath << " itemKey:" << itemKey;
+        return data;
+    } catch (const Orlix::FrameworkException& e) {
+        QLOG(LOG_ERROR) << "RepairRegService fail and restart qk4:" << e.DisplayText();
+        return std::string();
+    }
+}
 
-OperationResult QuarnelImpl::StartProcess(const std::string&, const std::vector<std::string>&,
-                                          const std::string&) {
-    NotImplemented("StartProcess");
-    return OperationResult(false, 0);
+bool QuarnelImpl::IsHiddenFile(const std::string& path) {
+    const DWORD attributes = GetFileAttributesW(Utf8ToUtf16(path).c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES) {
+        QLOG(LOG_ERROR) << "GetFileAttributesW err:" << GetLastError();
+        return false;
+    }
+    QLOG(LOG_INFO) << "get dwAttrs:" << attributes;
+    return (attributes & FILE_ATTRIBUTE_HIDDEN) != 0;
 }
-std::string QuarnelImpl::GetMachineRegString(const std::string&, const std::string&) {
-    NotImplemented("GetMachineRegString");
-    return std::string();
+
+void QuarnelImpl::SetUserEnvironment(const std::string& name, const std::string& value) {
+    static const std::string environmentKey = "Environment";
+    try {
+        Orlix::Environment::Set(name, value);
+        Orlix::WinRegistry key(HKEY_CURRENT_USER, environmentKey, false, false, true);
+        key.SetString(name, value);
+        // Running programs (the shell above all) reload their environment block on this.
+        DWORD_PTR ignored = 0;
+        SendMessageTimeoutA(HWND_BROADCAST, WM_SETTINGCHANGE, 0,
+                            reinterpret_cast<LPARAM>("Environment"), SMTO_ABORTIFHUNG, 5000,
+                            &ignored);
+        QLOG(LOG_INFO) << "set success key:" << name << " value:" << value;
+    } catch (const std::exception& e) {
+        QLOG(LOG_ERROR) << e.what();
+    }
 }
-bool QuarnelImpl::IsHiddenFile(const std::string&) {
-    NotImplemented("IsHiddenFile");
-    return false;
-}
-void QuarnelImpl::SetUserEnvironment(const std::string&, const std::string&) {
-    NotImplemented("SetUserEnvironment");
-}
+
 std::vector<std::string> QuarnelImpl::GetMacAddresses() {
-    NotImplemented("GetMacAddresses");
-    return {};
+    const std::vector<std::string> texts = PhysicalMacTexts(Orlix::NetworkAdapter::List());
+    for (const std::string& text : texts) {
+        QLOG(LOG_INFO) << "get mac:" << text;
+    }
+    return texts;
 }
