@@ -1,3 +1,8 @@
+if(QUARNEL_MSVC_MODULE)
+  include(${CMAKE_CURRENT_LIST_DIR}/msvc-dependencies.cmake)
+  return()
+endif()
+
 # Only the headers each dependency needs are exposed to the compiler: the cross compiler
 # must never see the rest of the host's /usr/include.
 set(QUARNEL_SYSDEPS ${CMAKE_BINARY_DIR}/sysdeps/include)

@@ -1,2 +1,6 @@
 add_library(quarnel_warnings INTERFACE)
-target_compile_options(quarnel_warnings INTERFACE -Wall -Wextra -Wpedantic -Werror)
+if(MSVC)
+  target_compile_options(quarnel_warnings INTERFACE /W4 /WX /permissive-)
+else()
+  target_compile_options(quarnel_warnings INTERFACE -Wall -Wextra -Wpedantic -Werror)
+endif()

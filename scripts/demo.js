@@ -27,9 +27,10 @@ async function main() {
   show('SetWindowParent(0, 0)', quarnel.SetWindowParent(0, 0));
 
   const overlayDemo = path.join(__dirname, 'demo-overlay.js');
-  if (fs.existsSync(overlayDemo) && process.env.QUARNEL_DEMO_SIGNALS) {
+  if (fs.existsSync(overlayDemo) && process.env.QUARNEL_DEMO_READY) {
     // The caller takes the screenshot: we say when the overlay is up and wait for its word.
-    const [ready, done] = process.env.QUARNEL_DEMO_SIGNALS.split(path.delimiter);
+    const ready = process.env.QUARNEL_DEMO_READY;
+    const done = process.env.QUARNEL_DEMO_DONE;
     await require(overlayDemo).run(quarnel, async () => {
       fs.writeFileSync(ready, 'ready');
       for (let i = 0; i < 200 && !fs.existsSync(done); i++) await sleep(50);

@@ -63,6 +63,15 @@ wine_session_start() {
   fi
   wineserver -p >/dev/null 2>&1 &
   session_started_server=1
+  # The first process that needs the desktop window starts explorer.exe, which then keeps that
+  # process's output handles open: let a throwaway window do it, so no test runner inherits it.
+  local app
+  for app in "$repo/build/win-$arch/tests/fixtures/target_app.exe" "${QUARNEL_BUILD_ROOT:-$repo/build}/win-$arch/tests/fixtures/target_app.exe"; do
+    if [ -f "$app" ]; then
+      wine "$app" --window 0,0,1,1 --exit-after 1 >/dev/null 2>&1 </dev/null || true
+      break
+    fi
+  done
 }
 
 wine_run() {

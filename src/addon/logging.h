@@ -36,8 +36,12 @@ private:
 
 // QLOG(LOG_ERROR) << "CreateWindowEx err:" << GetLastError();
 // With no sink set nothing after the check runs: no record, no formatting, no allocation.
-#define QLOG(severity)                                                                         \
+#if defined(_MSC_VER)
+#define QUARNEL_FUNCTION_NAME std::string(__FUNCTION__)  // already the short form
+#else
+#define QUARNEL_FUNCTION_NAME ShortFunctionName(__PRETTY_FUNCTION__)
+#endif
+#define QLOG(severity)                                                                        \
     for (LogSink qlog_sink_ = logSink.load(std::memory_order_acquire); qlog_sink_ != nullptr; \
-         qlog_sink_ = nullptr)                                                                 \
-    LogRecord(__FILE__, __LINE__, ShortFunctionName(__PRETTY_FUNCTION__), (severity), qlog_sink_) \
-        .stream()
+         qlog_sink_ = nullptr)                                                                \
+    LogRecord(__FILE__, __LINE__, QUARNEL_FUNCTION_NAME, (severity), qlog_sink_).stream()

@@ -14,9 +14,9 @@ napi_value RegisterInit(napi_env env, napi_value exports) noexcept {
 }
 
 napi_module quarnelModule = {
-    1,           // nm_version
-    0,           // nm_flags
-    __FILE__,    // nm_filename
+    1,         // nm_version
+    0,         // nm_flags
+    __FILE__,  // nm_filename
     RegisterInit,
     "NODE_GYP_MODULE_NAME",
     nullptr,
@@ -33,7 +33,13 @@ void RegisterModule() {
 
 // The host looks for this symbol; it is the registration's slot in the table of static
 // constructors, which the C runtime runs before any other at load.
+#if defined(_MSC_VER)
+#pragma section(".CRT$XCT", read)
+extern "C" __declspec(dllexport, allocate(".CRT$XCT")) void (*_register_NODE_GYP_MODULE_NAME_)(
+    void) = RegisterModule;
+#else
 extern "C" {
-__declspec(dllexport) void (*_register_NODE_GYP_MODULE_NAME_)(void) __attribute__((section(".CRT$XCT"), used)) =
-    RegisterModule;
+__declspec(dllexport) void (*_register_NODE_GYP_MODULE_NAME_)(void)
+    __attribute__((section(".CRT$XCT"), used)) = RegisterModule;
 }
+#endif
