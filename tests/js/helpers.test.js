@@ -1,0 +1,39 @@
+'use strict';
+// The JavaScript helpers beside the raw exports, through the package loader.
+const test = require('node:test');
+const assert = require('node:assert/strict');
+const path = require('node:path');
+const { startTarget, repo } = require('./support');
+
+const helpers = require(path.join(repo, 'lib', 'helpers.js'));
+const quarnel = require(repo);
+
+test('handleFromBuffer reads the signed 32-bit handle of an Electron handle buffer', () => {
+  const rows = [
+    [[0x34, 0x12, 0, 0, 0, 0, 0, 0], 0x1234],
+    [[0xff, 0xff, 0xff, 0xff], -1],
+    [[0x00, 0x00, 0x00, 0x80, 0, 0, 0, 0], -2147483648],
+  ];
+  for (const [bytes, expected] of rows) {
+    assert.equal(helpers.handleFromBuffer(Buffer.from(bytes)), expected);
+  }
+  assert.throws(() => helpers.handleFromBuffer(Buffer.from([1, 2])), TypeError);
+  assert.throws(() => helpers.handleFromBuffer(1234), TypeError);
+});
+
+test('constants match what the module reports', () => {
+  assert.deepEqual(helpers.KEY_NAMES, ['left', 'up', 'right', 'down', 'pageUp', 'pageDown']);
+  assert.deepEqual(helpers.SEVERITY, { INFO: 1, WARNING: 2, ERROR: 3 });
+  assert.equal(helpers.INVALID_HWND, 2 ** 32 - 1);
+});
+
+test('createProxyWindow resolves with a live proxy handle; an invalid parent rejects on time-out', async (t) => {
+  const target = await startTarget([[60, 60, 400, 300]]);
+  t.after(() => target.stop());
+  const proxy = await helpers.createProxyWindow(target.hwnds[0], { x: 100, y: 100, width: 120, height: 80 });
+  assert.ok(Number.isInteger(proxy) && proxy > 0);
+  assert.equal(quarnel.WndProxyResizeWindow(proxy, 110, 110, 100, 60), 1);
+  quarnel.WndProxyCloseAllWindow(target.hwnds[0]);
+  await assert.rejects(helpers.createProxyWindow(0, { x: 0, y: 0, width: 10, height: 10 }, { timeoutMs: 300 }),
+    /no proxy window for parent 0/);
+});
