@@ -28,7 +28,7 @@ TEST(FoundationFormat, LiteralText) {
     Check({
         {"plain", {}, "plain"},
         {"%%", {}, "%"},
-        {"%%", {1}, "%"},     // with arguments left it is a specification writing "%"
+        {"%%", {1}, "%"},     // with arguments left it is a conversion writing "%"
         {"%%%d", {1}, "%1"},  // ... which uses no argument
         {"%q", {}, "q"},
         {"%q%d", {5}, "q5"},

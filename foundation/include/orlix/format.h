@@ -10,10 +10,10 @@ namespace Orlix {
 
 // printf-like formatting over dynamically typed arguments, appended to `out`.
 //   %[flags][width][.precision][modifier]conversion   flags # + - 0; width/precision digits or *
-//   %[n]...   applies the specification to argument n (from 0) without moving the cursor
+//   %[n]...   applies the conversion to argument n (from 0) without moving the cursor
 //   modifiers l L h ?  ("?" takes any integer type); conversions d i o u x X e E f b c s z
 // Integer conversions with an argument of another type write nothing and leave the argument
-// for the next specification; other typed reads that fail write "[ERRFMT]". Any other
+// for the next conversion; other typed reads that fail write "[ERRFMT]". Any other
 // conversion character is written as itself. Widths and precisions above 4096 count as 4096. Throws
 // InvalidArgumentException only for an argument index out of range.
 void Format(std::string& out, const std::string& fmt, const std::vector<any>& args);

@@ -9,7 +9,7 @@ namespace {
 
 using Iterator = std::string::const_iterator;
 
-// The arguments with a cursor. Reading past the end sees an empty any, so a specification
+// The arguments with a cursor. Reading past the end sees an empty any, so a conversion
 // that wants more arguments than there are behaves like one given a value of no known type.
 class Arguments {
 public:
@@ -30,7 +30,7 @@ bool IsDigit(char c) {
 }
 
 // Width and precision come from format strings that may not be trusted: past this a single
-// specification could ask for gigabytes of padding.
+// conversion could ask for gigabytes of padding.
 constexpr int kMaxField = 4096;
 
 int ClampField(int value) {
@@ -191,8 +191,8 @@ bool WriteUnsigned(std::ostringstream& str, const any& value, char modifier) {
     }
 }
 
-// One specification after "%": the stream's text is appended even when a typed read fails
-// part way, followed by "[ERRFMT]"; scanning resumes where the specification's parsing stopped.
+// One conversion after "%": the stream's text is appended even when a typed read fails
+// part way, followed by "[ERRFMT]"; scanning resumes where the conversion's parsing stopped.
 void FormatOne(std::string& out, Iterator& it, const Iterator& end, const Arguments& args,
                std::size_t& cursor) {
     std::ostringstream str;
