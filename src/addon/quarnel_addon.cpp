@@ -9,6 +9,9 @@
 
 #include <atomic>
 #include <cstdint>
+#include <cstdlib>
+#include <new>
+#include <type_traits>
 #include <functional>
 
 namespace {
@@ -50,8 +53,25 @@ napi_value ResultObject(napi_env env, const OperationResult& result, bool withPi
 void MarkProcessExiting() { processExiting.store(true); }
 
 QuarnelAddon& QuarnelAddon::GetInstance() {
-    static QuarnelAddon instance;
-    return instance;
+    // Built in place in static storage rather than as a plain static: its destruction at
+    // unload must be a decision. When the process is ending (the environment torn down, or
+    // ExitProcess under way) worker threads may still be posting and logging into it, so it
+    // is left alive for them; only an orderly unload destroys it.
+    static QuarnelAddon* instance = [] {
+        static std::aligned_storage_t<sizeof(QuarnelAddon), alignof(QuarnelAddon)> storage;
+        QuarnelAddon* addon = ::new (&storage) QuarnelAddon();
+        std::atexit(&QuarnelAddon::OnModuleUnload);
+        return addon;
+    }();
+    return *instance;
+}
+
+void QuarnelAddon::OnModuleUnload() {
+    if (processExiting.load() || napi::is_env_torn_down()) {
+        napi::mark_env_teardown();
+        return;
+    }
+    GetInstance().~QuarnelAddon();
 }
 
 QuarnelAddon::QuarnelAddon()

@@ -90,6 +90,7 @@ private:
     void PostProxyWindowTask(Callback callback, int hwnd);
     Callback LogCallback();
     static void OnEnvironmentCleanup(void* self);
+    static void OnModuleUnload();
 
     std::shared_ptr<EventQueue> events;
     std::mutex logCallbackMutex;  // guards logCallback: replaced on the JavaScript thread,

@@ -175,7 +175,10 @@ napi_value StartBackgroundPosting(napi_env env, napi_callback_info info) {
     for (int t = 0; t < threads; ++t) {
         std::weak_ptr<napi::napi_callback> weak = callback;
         std::thread([&addon, weak, t] {
-            for (unsigned i = 0;; ++i) {
+            // They stop once the environment is torn down (a natural exit): a thread that
+            // ExitProcess kills inside the heap can leave its lock held for the rest of the
+            // exit. process.exit() ends them wherever they are.
+            for (unsigned i = 0; !napi::is_env_torn_down(); ++i) {
                 if (auto strong = weak.lock()) {
                     addon.OnKeyboardEvent(strong, static_cast<int>(i % 6));
                 }
