@@ -6,7 +6,7 @@ const assert = require('node:assert/strict');
 const fs = require('node:fs');
 const path = require('node:path');
 const { spawn } = require('node:child_process');
-const { load, repo, startTarget, targetHelper, collectLogs, waitFor, sleep } = require('./support');
+const { load, repo, startTarget, targetHelper, collectLogs, waitFor, sleep, recordsOf } = require('./support');
 
 const quarnel = load();
 const records = collectLogs(quarnel);
@@ -17,15 +17,7 @@ const NOACTIVATE = 0x08000000;
 const E_NOTIMPL = -2147467263; // 0x80004001 as a signed 32-bit number
 
 // Records of one function written from now on; `settle` lets queued records arrive.
-function recorder(func) {
-  const start = records.length;
-  return {
-    all: () => records.slice(start).filter((r) => r.func === `QuarnelImpl::${func}`),
-    contents() {
-      return this.all().map((r) => r.content);
-    },
-  };
-}
+const recorder = (func) => recordsOf(records, `QuarnelImpl::${func}`);
 const settle = () => sleep(150);
 
 const cursor = () => targetHelper('--query-cursor').split(',').map(Number);

@@ -151,7 +151,19 @@ function collectLogs(quarnel) {
   return records;
 }
 
+// The records of one function written from now on, out of a collectLogs list.
+function recordsOf(records, func) {
+  const start = records.length;
+  return {
+    all: () => records.slice(start).filter((r) => r.func === func),
+    contents() {
+      return this.all().map((r) => r.content);
+    },
+  };
+}
+
 module.exports = {
+  recordsOf,
   repo,
   buildDir,
   modulePath,

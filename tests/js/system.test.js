@@ -8,20 +8,12 @@ const fs = require('node:fs');
 const os = require('node:os');
 const path = require('node:path');
 const { spawn, spawnSync } = require('node:child_process');
-const { load, targetAppPath, tempFile, collectLogs, waitFor, sleep } = require('./support');
+const { load, targetAppPath, tempFile, collectLogs, waitFor, sleep, recordsOf } = require('./support');
 
 const quarnel = load();
 const records = collectLogs(quarnel);
 
-function recorder(func) {
-  const start = records.length;
-  return {
-    all: () => records.slice(start).filter((r) => r.func === `QuarnelImpl::${func}`),
-    contents() {
-      return this.all().map((r) => r.content);
-    },
-  };
-}
+const recorder = (func) => recordsOf(records, `QuarnelImpl::${func}`);
 const settle = () => sleep(150);
 
 // A private copy of the target application: StartProcess ends every process of the image
