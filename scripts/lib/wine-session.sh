@@ -12,6 +12,11 @@ repo=${repo:-$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)}
 session_xvfb_pid=""
 session_started_server=0
 
+# Wine's services (wineserver, services.exe, rpcss, ...) can outlive a killed run: they must not
+# inherit the prefix lock, or every later session on the prefix waits for it forever.
+wine() { command wine "$@" {session_lock_fd}>&-; }
+wineserver() { command wineserver "$@" {session_lock_fd}>&-; }
+
 wine_session_start() {
   local arch=${1:-x64}
   export WINEDEBUG=${WINEDEBUG:--all}

@@ -1,0 +1,42 @@
+'use strict';
+// As much of Electron's main-process API as the README's example uses, so that the example runs
+// in a plain node.exe: the one BrowserWindow is a window of the target application, and the app
+// quits (emitting 'before-quit') once the file named by FAKE_ELECTRON_QUIT_FILE appears.
+const fs = require('node:fs');
+
+const listeners = new Map();
+
+const app = {
+  whenReady: () => Promise.resolve(),
+  on(name, listener) {
+    if (!listeners.has(name)) listeners.set(name, []);
+    listeners.get(name).push(listener);
+    return app;
+  },
+  quit() {
+    clearInterval(alive);
+    for (const listener of listeners.get('before-quit') || []) listener({ preventDefault() {} });
+    console.log('app quit');
+    // Like Electron, nothing keeps the process alive any more: it ends on its own.
+  },
+};
+
+// Electron's main process lives until the app quits; the module itself holds no event loop.
+const alive = setInterval(() => {
+  if (fs.existsSync(process.env.FAKE_ELECTRON_QUIT_FILE)) app.quit();
+}, 50);
+
+class BrowserWindow {
+  constructor(options = {}) {
+    this.options = options;
+  }
+
+  // Electron hands the HWND out as the bytes of a pointer.
+  getNativeWindowHandle() {
+    const buffer = Buffer.alloc(8);
+    buffer.writeBigInt64LE(BigInt(process.env.FAKE_ELECTRON_HWND));
+    return buffer;
+  }
+}
+
+module.exports = { app, BrowserWindow };
