@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <numeric>
 #include <thread>
 #include <vector>
 
@@ -13,41 +14,29 @@ namespace {
 
 std::vector<int> Drain(napi::bounded_queue<int>& queue) {
     std::vector<int> items;
-    int item = -1;
-    while (queue.pop(item)) {
+    for (int item = -1; queue.pop(item);) {
         items.push_back(item);
     }
     return items;
 }
 
-TEST(BoundedQueue, KeepsTheNewestItemsInOrder) {
+TEST(BoundedQueue, KeepsTheNewestItemsInOrderAndReleasesTheDropped) {
     napi::bounded_queue<int> queue(128);
+    int out = 42;
+    EXPECT_FALSE(queue.pop(out));
+    EXPECT_EQ(out, 42);  // an empty queue leaves the output alone
     for (int i = 0; i < 200; ++i) {
         queue.push(i);
     }
-    EXPECT_EQ(queue.size(), 128u);
-    std::vector<int> items = Drain(queue);
-    ASSERT_EQ(items.size(), 128u);
-    EXPECT_EQ(items.front(), 72);
-    EXPECT_EQ(items.back(), 199);
-    for (size_t i = 1; i < items.size(); ++i) {
-        EXPECT_EQ(items[i], items[i - 1] + 1);
-    }
-}
+    std::vector<int> newest(128);
+    std::iota(newest.begin(), newest.end(), 72);
+    EXPECT_EQ(Drain(queue), newest);
 
-TEST(BoundedQueue, PopOnEmptyLeavesTheOutputAlone) {
-    napi::bounded_queue<int> queue(2);
-    int out = 42;
-    EXPECT_FALSE(queue.pop(out));
-    EXPECT_EQ(out, 42);
-}
-
-TEST(BoundedQueue, ReleasesDroppedItems) {
-    napi::bounded_queue<std::shared_ptr<int>> queue(1);
+    napi::bounded_queue<std::shared_ptr<int>> single(1);
     auto first = std::make_shared<int>(1);
     std::weak_ptr<int> watch = first;
-    queue.push(std::move(first));
-    queue.push(std::make_shared<int>(2));
+    single.push(std::move(first));
+    single.push(std::make_shared<int>(2));
     EXPECT_TRUE(watch.expired());
 }
 
@@ -66,9 +55,8 @@ TEST(BoundedQueue, ThreadsKeepTheirOwnOrder) {
     }
     std::vector<int> last(4, -1);
     for (int item : Drain(queue)) {
-        const int t = item / 100000;
-        EXPECT_GT(item % 100000, last[t]);
-        last[t] = item % 100000;
+        EXPECT_EQ(item % 100000, last[item / 100000] + 1);
+        last[item / 100000] = item % 100000;
     }
     EXPECT_EQ(last, std::vector<int>(4, 4999));
 }
@@ -83,36 +71,25 @@ TEST(KeyCodeName, NamesTheSixKeysOnly) {
 }
 
 TEST(TouchPointsJson, MembersSortedAndEmptyListIsNull) {
-    std::vector<TouchPoint> points = {{TouchPoint::Down, 10, 20, 1, 5}, {TouchPoint::Move, -30, 40, 2, 5}};
-    EXPECT_EQ(TouchPointsJson(points),
+    TouchPoint big{TouchPoint::Move, -30, 40, 4294967295u, 4000000000u};
+    EXPECT_EQ(TouchPointsJson({{TouchPoint::Down, 10, 20, 1, 5}, big}),
               R"([{"id":1,"time":5,"touchType":0,"x":10,"y":20},)"
-              R"({"id":2,"time":5,"touchType":2,"x":-30,"y":40}])");
+              R"({"id":4294967295,"time":4000000000,"touchType":2,"x":-30,"y":40}])");
     EXPECT_EQ(TouchPointsJson({}), "null");
-    TouchPoint big;
-    big.id = 4294967295u;
-    big.time = 4000000000u;
-    EXPECT_EQ(TouchPointsJson({big}), R"([{"id":4294967295,"time":4000000000,"touchType":0,"x":0,"y":0}])");
 }
 
 TEST(ShortFunctionName, GivesTheShortCompilerForm) {
-    struct Case {
-        const char* pretty;
-        const char* expected;
-    };
-    const Case cases[] = {
-        {"void WndProxyImpl::CreateProxyWindow(int, int, int, int, int, const std::function<void(int)>&)",
-         "WndProxyImpl::CreateProxyWindow"},
-        {"LRESULT {anonymous}::ProxyWndProc(HWND, UINT, WPARAM, LPARAM)",
-         "`anonymous-namespace'::ProxyWndProc"},
-        {"static LRESULT WinTouchHookImpl::TouchProxyWndProc(HWND, UINT, WPARAM, LPARAM)",
-         "WinTouchHookImpl::TouchProxyWndProc"},
-        {"std::vector<std::basic_string<char> > QuarnelImpl::GetMacAddresses()",
-         "QuarnelImpl::GetMacAddresses"},
-        {"OperationResult QuarnelImpl::SetWindowParent(int, int)", "QuarnelImpl::SetWindowParent"},
+    const std::pair<const char*, const char*> cases[] = {
+        // the '(' that matches the last ')', not the one inside the parameter type
+        {"void WndProxyImpl::Create(int, const std::function<void(int)>&)", "WndProxyImpl::Create"},
+        {"LRESULT {anonymous}::ProxyWndProc(HWND, UINT)", "`anonymous-namespace'::ProxyWndProc"},
+        {"static LRESULT WinTouchHookImpl::WndProc(HWND)", "WinTouchHookImpl::WndProc"},
+        // spaces inside template brackets are not the end of the return type
+        {"std::vector<std::basic_string<char> > QuarnelImpl::Macs()", "QuarnelImpl::Macs"},
         {"int main()", "main"},
     };
-    for (const Case& c : cases) {
-        EXPECT_EQ(ShortFunctionName(c.pretty), c.expected) << c.pretty;
+    for (const auto& [pretty, expected] : cases) {
+        EXPECT_EQ(ShortFunctionName(pretty), expected) << pretty;
     }
 }
 

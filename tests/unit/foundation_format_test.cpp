@@ -24,18 +24,13 @@ void Check(const std::vector<Case>& cases) {
     }
 }
 
-TEST(FoundationFormat, LiteralText) {
+TEST(FoundationFormat, LiteralTextAndUnknownConversions) {
     Check({
-        {"plain", {}, "plain"},
         {"%%", {}, "%"},
-        {"%%", {1}, "%"},     // with arguments left it is a conversion writing "%"
-        {"%%%d", {1}, "%1"},  // ... which uses no argument
-        {"%q", {}, "q"},
-        {"%q%d", {5}, "q5"},
-        {"50%", {}, "50"},  // a lone trailing "%" is dropped
-        {"%d%", {1}, "1"},
+        {"%%%d", {1}, "%1"},    // with arguments left "%%" is a conversion that uses none
+        {"50%", {}, "50"},      // a lone trailing "%" is dropped
         {"a%d b", {}, "ad b"},  // no argument left: the character after "%" is literal
-        {"%g%d", {3}, "g3"},    // an unknown conversion writes itself and keeps the argument
+        {"%q%d", {5}, "q5"},    // an unknown conversion writes itself and keeps the argument
         {"%5", {1}, ""},        // the string ends before the conversion character
     });
 }
@@ -44,25 +39,21 @@ TEST(FoundationFormat, IntegerConversionsByModifier) {
     Check({
         {"%d", {42}, "42"},
         {"%i", {-7}, "-7"},
-        {"%d", {42u}, ""},  // not an int: nothing written, argument kept
-        {"%d%u", {42u}, "42"},
+        {"%d%u", {42u}, "42"},  // not an int: nothing written, argument kept
         {"%u", {-1}, ""},
         {"%x", {255u}, "ff"},
         {"%X", {255u}, "FF"},
         {"%o", {8u}, "10"},
         {"%02?X", {static_cast<unsigned char>(10)}, "0A"},
-        {"%02?X", {static_cast<unsigned char>(255)}, "FF"},
         {"%?d", {'A'}, "65"},  // characters are written as numbers
         {"%?d", {static_cast<signed char>(-2)}, "-2"},
         {"%?u", {18446744073709551615ull}, "18446744073709551615"},
         {"%?d%s", {std::string("s")}, "s"},  // not an integer: nothing written, kept
-        {"%hd", {static_cast<short>(-3)}, "-3"},
-        {"%hd", {5LL}, "5"},  // h falls back to any integer type
+        {"%hd", {5LL}, "5"},                 // h falls back to any integer type
         {"%ld", {5L}, "5"},
         {"%ld", {7}, "7"},
         {"%Ld", {1099511627776LL}, "1099511627776"},
         {"%Ld", {static_cast<short>(9)}, "9"},
-        {"%hu", {static_cast<unsigned short>(65535)}, "65535"},
         {"%Lx", {255ull}, "ff"},
         {"%Lu", {-4LL}, "-4"},  // L tries long long first, even for the unsigned conversions
         {"%lu", {4000000000ul}, "4000000000"},
@@ -79,20 +70,16 @@ TEST(FoundationFormat, FlagsWidthAndPrecision) {
         {"%#x", {255u}, "0xff"},
         {"%#o", {8u}, "010"},
         {"%*d", {4, 7}, "   7"},
-        {"%-*d|", {3, 7}, "7  |"},
         {"%0*d", {0, 5}, "5"},  // a width of 0 is not set
-        {"%.2f", {3.14159}, "3.14"},
         {"%.*f", {1, 3.14159}, "3.1"},
         {"%8.3f", {3.14159}, "   3.142"},
-        {"%.f", {2.7}, "3"},  // "." alone is precision 0
-        {"%5s|%-4s|", {std::string("ab"), std::string("cd")}, "   ab|cd  |"},
+        {"%.f", {2.7}, "3"},                          // "." alone is precision 0
         {"%*d", {std::string("w"), 5}, "[ERRFMT]d"},  // scanning resumes after the "*"
     });
 }
 
-TEST(FoundationFormat, FloatingPoint) {
+TEST(FoundationFormat, OtherTypesAndErrors) {
     Check({
-        {"%f", {1.5}, "1.500000"},
         {"%e", {1234.5}, "1.234500e+03"},
         {"%.2E", {1234.5}, "1.23E+03"},
         {"%hf", {1.5f}, "1.500000"},
@@ -100,13 +87,6 @@ TEST(FoundationFormat, FloatingPoint) {
         {"%lf", {static_cast<long double>(0.25)}, "0.250000"},
         {"%f", {1}, "[ERRFMT]"},
         {"%hf", {1.5}, "[ERRFMT]"},
-    });
-}
-
-TEST(FoundationFormat, OtherTypesAndErrors) {
-    Check({
-        {"%s", {std::string("hi")}, "hi"},
-        {"%s", {5}, "[ERRFMT]"},
         {"%s %d", {5}, "[ERRFMT] d"},  // a failed typed read consumes the argument
         {"%c", {'x'}, "x"},
         {"%c", {120}, "[ERRFMT]"},
@@ -125,7 +105,7 @@ TEST(FoundationFormat, IndexedArguments) {
         {"%[0]s", {std::string("x")}, "x"},
         {"%[0]*d", {3, 4}, "  4"},  // "*" reads from the indexed position on
     });
-    const std::vector<std::pair<const char*, std::vector<any>>> outOfRange = {
+    const std::pair<const char*, std::vector<any>> outOfRange[] = {
         {"%[2]d", {1, 2}},
         {"%[0]d", {}},
         {"%[99999999999999999999999]d", {1}},
@@ -137,7 +117,6 @@ TEST(FoundationFormat, IndexedArguments) {
             ADD_FAILURE() << fmt << " did not throw";
         } catch (const Orlix::InvalidArgumentException& e) {
             EXPECT_EQ(e.Message(), std::string("Format argument index out of range: ") + fmt);
-            EXPECT_EQ(e.Code(), 0);
         }
     }
 }
@@ -150,21 +129,14 @@ TEST(FoundationFormat, ConvenienceFormsPackValuesAndAppend) {
 }
 
 TEST(FoundationAny, CastsOnlyToTheHeldType) {
-    const any number = 5;
-    EXPECT_EQ(Orlix::any_cast<int>(number), 5);
-    EXPECT_THROW(Orlix::any_cast<unsigned>(number), Orlix::bad_any_cast);
-    EXPECT_THROW(Orlix::any_cast<long>(number), Orlix::bad_any_cast);
-    EXPECT_EQ(Orlix::any_cast<unsigned>(&number), nullptr);
-
-    const any empty;
-    EXPECT_TRUE(empty.Type() == typeid(void));
-    EXPECT_THROW(Orlix::any_cast<int>(empty), Orlix::bad_any_cast);
-
     any text = std::string("a");
     const any copy = text;
     *Orlix::any_cast<std::string>(&text) = "changed";
-    EXPECT_EQ(Orlix::any_cast<std::string>(copy), "a");
+    EXPECT_EQ(Orlix::any_cast<std::string>(copy), "a");  // the copy owns its own value
     EXPECT_EQ(Orlix::any_cast<std::string>(text), "changed");
+    EXPECT_EQ(Orlix::any_cast<int>(&text), nullptr);
+    EXPECT_THROW(Orlix::any_cast<long>(any(5)), Orlix::bad_any_cast);
+    EXPECT_THROW(Orlix::any_cast<int>(any()), Orlix::bad_any_cast);
 }
 
 }  // namespace

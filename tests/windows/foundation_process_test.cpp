@@ -6,6 +6,7 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <string>
 #include <thread>
 #include <vector>
@@ -14,23 +15,18 @@ namespace {
 
 using Orlix::Process;
 
-std::wstring ModuleDirectory() {
-    wchar_t path[MAX_PATH] = {};
-    GetModuleFileNameW(nullptr, path, MAX_PATH);
-    std::wstring text(path);
-    return text.substr(0, text.find_last_of(L'\\') + 1);
-}
-
 // A copy of the target application under a name no other process has, started with a time
 // limit so that a failing test leaves nothing behind for long.
 class FoundationProcess : public testing::Test {
 protected:
     void SetUp() override {
         wchar_t temp[MAX_PATH] = {};
+        wchar_t self[MAX_PATH] = {};
         ASSERT_GT(GetTempPathW(MAX_PATH, temp), 0u);
-        fileName_ = L"FoundationProbe" + std::to_wstring(GetCurrentProcessId()) + L".EXE";
-        path_ = std::wstring(temp) + fileName_;
-        const std::wstring target = ModuleDirectory() + L"..\\fixtures\\target_app.exe";
+        ASSERT_GT(GetModuleFileNameW(nullptr, self, MAX_PATH), 0u);
+        std::wstring target(self);
+        target = target.substr(0, target.find_last_of(L'\\')) + L"\\..\\fixtures\\target_app.exe";
+        path_ = temp + fileName_;
         ASSERT_TRUE(CopyFileW(target.c_str(), path_.c_str(), FALSE))
             << "copy of target_app.exe failed: " << GetLastError();
         std::wstring command = L"\"" + path_ + L"\" --exit-after 20000";
@@ -52,7 +48,8 @@ protected:
         DeleteFileW(path_.c_str());
     }
 
-    std::wstring fileName_;
+    const std::wstring fileName_ =
+        L"FoundationProbe" + std::to_wstring(GetCurrentProcessId()) + L".EXE";
     std::wstring path_;
     Orlix::ScopedHandle process_;
     DWORD pid_ = 0;
@@ -60,20 +57,16 @@ protected:
 
 TEST_F(FoundationProcess, FindsByNameWithoutRegardToCaseAndKillsIt) {
     std::string lower = Orlix::WideToUtf8(fileName_);
-    for (char& c : lower) {
-        c = static_cast<char>(tolower(static_cast<unsigned char>(c)));
-    }
+    std::transform(lower.begin(), lower.end(), lower.begin(), ::tolower);
     const auto found = Process::FindByName(lower);
     ASSERT_EQ(found.size(), 1u);
     const Process& probe = *found.begin();
     EXPECT_EQ(probe.Id(), pid_);
     EXPECT_EQ(Orlix::ICompare(probe.Name(), lower), 0);
 
-    const std::string imagePath = Process::ImagePath(pid_);
-    EXPECT_EQ(Orlix::ICompare(imagePath, Orlix::WideToUtf8(path_)), 0) << imagePath;
-    ASSERT_GE(imagePath.size(), 3u);
-    EXPECT_EQ(imagePath.substr(1, 2), ":\\");  // drive-letter form, not a device path
-
+    // Drive-letter form, not a device path.
+    EXPECT_EQ(Orlix::ICompare(Process::ImagePath(pid_), Orlix::WideToUtf8(path_)), 0)
+        << Process::ImagePath(pid_);
     EXPECT_EQ(Process::FindByName(lower, Orlix::WideToUtf8(path_)).size(), 1u);
     EXPECT_TRUE(Process::FindByName(lower, "C:\\elsewhere\\" + lower).empty());
 
@@ -90,24 +83,21 @@ TEST(FoundationProcessList, ListsAndFindsTheCurrentProcess) {
     const auto self = static_cast<std::uint32_t>(GetCurrentProcessId());
     EXPECT_EQ(current.Id(), self);
     EXPECT_EQ(Orlix::ICompare(current.Name(), "windows_tests.exe"), 0) << current.Name();
-
     EXPECT_EQ(Process::ListIds().count(self), 1u);
-    bool listed = false;
-    for (const Process& process : Process::ListAll()) {
-        listed = listed || (process.Id() == self && process.Name() == current.Name());
-    }
-    EXPECT_TRUE(listed);
+    const auto all = Process::ListAll();
+    EXPECT_TRUE(std::any_of(all.begin(), all.end(), [&](const Process& process) {
+        return process.Id() == self && process.Name() == current.Name();
+    }));
     const auto byId = Process::FindById(self);
     ASSERT_TRUE(byId.has_value());
     EXPECT_EQ(byId->Name(), current.Name());
     EXPECT_FALSE(Process::FindById(0xFFFFFFF0u).has_value());
-
     EXPECT_FALSE(Process(0, "System Idle Process").Kill());
 }
 
 TEST(FoundationProcessList, ThreadsEnumerateSideBySide) {
-    std::vector<std::thread> threads;
     std::vector<int> found(4, 0);
+    std::vector<std::thread> threads;
     for (int i = 0; i < 4; ++i) {
         threads.emplace_back([&found, i] {
             for (int round = 0; round < 5; ++round) {

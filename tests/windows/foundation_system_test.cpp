@@ -9,6 +9,7 @@
 #include <objbase.h>
 #include <windows.h>
 
+#include <regex>
 #include <string>
 #include <thread>
 
@@ -16,18 +17,9 @@ namespace {
 
 TEST(FoundationUuid, CreateGivesTheTextFormOfARandomVersion4Uuid) {
     const std::string text = Orlix::Uuid::Create().ToString("-", true);
-    ASSERT_EQ(text.size(), 36u);
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        if (i == 8 || i == 13 || i == 18 || i == 23) {
-            EXPECT_EQ(text[i], '-') << text;
-        } else {
-            EXPECT_TRUE((text[i] >= '0' && text[i] <= '9') || (text[i] >= 'A' && text[i] <= 'F'))
-                << text;
-        }
-    }
-    // Data3 stored most significant byte first puts the version digit here.
-    EXPECT_EQ(text[14], '4') << text;
-    EXPECT_NE(std::string("89AB").find(text[19]), std::string::npos) << text;
+    // Data3 stored most significant byte first puts the version digit at 14.
+    const std::regex v4("[0-9A-F]{8}-[0-9A-F]{4}-4[0-9A-F]{3}-[89AB][0-9A-F]{3}-[0-9A-F]{12}");
+    EXPECT_TRUE(std::regex_match(text, v4)) << text;
     EXPECT_NE(Orlix::Uuid::Create(), Orlix::Uuid::Create());
 }
 
@@ -39,15 +31,10 @@ TEST(FoundationSystemError, GivesTheSystemTextOrNothing) {
 }
 
 TEST(FoundationSharedLibrary, LoadsFreesAndReportsMissingFiles) {
-    const Orlix::SharedLibrary none(nullptr);
-    EXPECT_EQ(none.Module(), nullptr);
-    EXPECT_TRUE(none.IsNull());
-
     Orlix::SharedLibrary library;
     EXPECT_FALSE(library.Load("C:\\no\\such\\directory\\missing.dll"));
     EXPECT_TRUE(library.IsNull());
     EXPECT_EQ(library.LastError(), "126:" + Orlix::FormatSystemError(126));
-    EXPECT_GT(library.LastError().size(), 4u);
 
     ASSERT_TRUE(library.Load("version.dll", LOAD_LIBRARY_SEARCH_SYSTEM32));
     EXPECT_NE(GetProcAddress(library.Module(), "GetFileVersionInfoW"), nullptr);
