@@ -6,112 +6,85 @@ const assert = require('node:assert/strict');
 const fs = require('node:fs');
 const path = require('node:path');
 const { spawn } = require('node:child_process');
-const { load, repo, startTarget, targetHelper, collectLogs, waitFor, sleep, recordsOf } = require('./support');
+const { load, repo, startTarget, targetHelper, collectLogs, waitFor, sleep } = require('./support');
 
 const quarnel = load();
-const records = collectLogs(quarnel);
+const logs = collectLogs(quarnel);
+const since = (func) => logs.since(`QuarnelImpl::${func}`);
 
 const [screenWidth, screenHeight] = (process.env.QUARNEL_SCREEN || '1920x1080x24').split('x').map(Number);
 const underWine = Boolean(process.env.WINEPREFIX);
 const NOACTIVATE = 0x08000000;
 const E_NOTIMPL = -2147467263; // 0x80004001 as a signed 32-bit number
-
-// Records of one function written from now on; `settle` lets queued records arrive.
-const recorder = (func) => recordsOf(records, `QuarnelImpl::${func}`);
-const settle = () => sleep(150);
-
 const cursor = () => targetHelper('--query-cursor').split(',').map(Number);
-
-// Under Wine the first process that needs the desktop window starts explorer.exe, which then
-// holds that process's standard handles: were it this one, the test runner would wait on
-// our output pipe for ever. The target application runs with its output ignored.
-test.before(async () => {
-  const warm = await startTarget([[0, 0, 1, 1]]);
-  await warm.stop();
-});
-
-test('display queries report the screen', async () => {
-  const monitor = recorder('GetMainMonitorRect');
-  assert.deepEqual(quarnel.GetMainMonitorReslution('ignored', 7), { width: screenWidth, height: screenHeight });
-  await settle();
-  assert.deepEqual(monitor.contents(), ['EnumDisplaySettingsW ret:1']);
-
-  // The desktop extent is measured for every absolute move.
-  const desk = recorder('GetDeskRect');
-  assert.equal(quarnel.InputMouseMove(0, 0), -1);
-  await settle();
-  assert.deepEqual(desk.contents(), [
-    `EnumDisplaySettings x:0 y:0 width:${screenWidth} height:${screenHeight}`,
-    `width:${screenWidth} height:${screenHeight}`,
-  ]);
-});
-
 // Normalised coordinates are truncated, and the system maps them back with truncation too:
 // a move lands within one pixel of the point asked for.
 const near = ([ax, ay], [bx, by]) => Math.abs(ax - bx) <= 1 && Math.abs(ay - by) <= 1;
 
+// Under Wine the first process that needs the desktop window starts explorer.exe, which then
+// holds that process's standard handles: were it this one, the test runner would wait on
+// our output pipe for ever. The target application runs with its output ignored.
+test.before(async () => (await startTarget([[0, 0, 1, 1]])).stop());
+
+test('display queries report the screen; absolute moves scale onto it and wrap the 32-bit shift', async () => {
+  const monitor = since('GetMainMonitorRect');
+  assert.deepEqual(quarnel.GetMainMonitorReslution('ignored', 7), { width: screenWidth, height: screenHeight });
+  assert.deepEqual(await monitor(), ['EnumDisplaySettingsW ret:1']);
+
+  // Expected dx worked out by hand: 2^31 wraps to -2^31, divided by the width, toward zero.
+  const wrapped = { 1920: -1118481, 1280: -1677721 }[screenWidth];
+  const rows = [
+    // x, y, InputMouseMove's record
+    ...(wrapped ? [[32768, 0, `dx:${wrapped} dy:0`]] : []),
+    [0, 0, 'dx:0 dy:0'],
+    [screenWidth / 2, screenHeight / 2, 'dx:32768 dy:32768'],
+  ];
+  for (const [x, y, line] of rows) {
+    const [move, desk] = [since('InputMouseMove'), since('GetDeskRect')];
+    assert.equal(quarnel.InputMouseMove(x, y), -1);
+    assert.deepEqual(await move(), [line], `${x},${y}`);
+    // The desktop extent is measured for every absolute move.
+    assert.deepEqual(await desk(), [
+      `EnumDisplaySettings x:0 y:0 width:${screenWidth} height:${screenHeight}`, `width:${screenWidth} height:${screenHeight}`,
+    ]);
+  }
+
+  // One argument too few: the TypeError comes before any move.
+  const before = cursor();
+  assert.ok(near(before, [screenWidth / 2, screenHeight / 2]), `cursor ${before}`);
+  const move = since('InputMouseMove');
+  assert.throws(() => quarnel.InputMouseMove(700), { name: 'TypeError', code: 'ARGUMENTS_LENGTH_ERROR' });
+  assert.deepEqual(await move(), []);
+  assert.deepEqual(cursor(), before);
+});
+
 test('mouse moves and clicks land in another process at the right client point', async (t) => {
   const target = await startTarget([[200, 150, 400, 300]]);
   t.after(() => target.stop());
-
-  // [x, y] on the screen; the window's client point is (x - 200, y - 150)
-  const moves = [[300, 250], [201, 151], [599, 449], [455, 300]];
   let landed;
-  for (const [x, y] of moves) {
+  for (const [x, y] of [[300, 250], [201, 151], [599, 449], [455, 300]]) {
     target.clearLog();
     assert.equal(quarnel.InputMouseMove(x, y), -1);
     landed = await target.waitForMessage('WM_MOUSEMOVE', (m) => near([m.x, m.y], [x - 200, y - 150]));
-    assert.ok(landed, `move to ${x},${y}: ${target.lines().join(' | ')}`);
+    assert.ok(landed, `move to ${x},${y}: ${target.dump()}`);
     assert.ok(near(cursor(), [x, y]), `cursor ${cursor()} for ${x},${y}`);
   }
 
   const buttons = [
-    // operation, messages it must produce where the cursor is
-    ['InputMouseLeftClick', ['WM_LBUTTONDOWN', 'WM_LBUTTONUP']],
-    ['InputMouseRightClick', ['WM_RBUTTONDOWN', 'WM_RBUTTONUP']],
-    ['InputMouseLeftDown', ['WM_LBUTTONDOWN']],
-    ['InputMouseLeftUp', ['WM_LBUTTONUP']],
-    ['InputMouseRightDown', ['WM_RBUTTONDOWN']],
-    ['InputMouseRightUp', ['WM_RBUTTONUP']],
+    // operation, the messages it must produce where the cursor is
+    ['InputMouseLeftClick', 'LBUTTONDOWN LBUTTONUP'], ['InputMouseRightClick', 'RBUTTONDOWN RBUTTONUP'],
+    ['InputMouseLeftDown', 'LBUTTONDOWN'], ['InputMouseLeftUp', 'LBUTTONUP'],
+    ['InputMouseRightDown', 'RBUTTONDOWN'], ['InputMouseRightUp', 'RBUTTONUP'],
   ];
-  for (const [operation, expected] of buttons) {
+  for (const [operation, names] of buttons) {
+    const expected = names.split(' ').map((n) => `WM_${n}`);
     target.clearLog();
     await sleep(50);
     assert.equal(quarnel[operation]('ignored', 1), -1, operation);
     await waitFor(() => expected.every((name) => target.messages(name).length > 0), 3000);
     const seen = target.messages().filter((m) => /BUTTON(DOWN|UP)$/.test(m.name));
-    assert.deepEqual(seen.map((m) => m.name), expected, operation);
-    for (const m of seen) assert.deepEqual([m.x, m.y], [landed.x, landed.y], `${operation} ${m.name}`);
+    assert.deepEqual(seen.map((m) => [m.name, m.x, m.y]), expected.map((n) => [n, landed.x, landed.y]), operation);
   }
-});
-
-test('an absolute move scales onto the desktop and wraps the 32-bit shift', async () => {
-  // Expected dx worked out by hand: 2^31 wraps to -2^31, divided by the width, toward zero.
-  const wrapped = { 1920: -1118481, 1280: -1677721 };
-  const rows = [
-    // x, y, expected log line
-    [0, 0, 'dx:0 dy:0'],
-    [screenWidth / 2, screenHeight / 2, 'dx:32768 dy:32768'],
-    ...(wrapped[screenWidth] ? [[32768, 0, `dx:${wrapped[screenWidth]} dy:0`]] : []),
-  ];
-  for (const [x, y, line] of rows) {
-    const move = recorder('InputMouseMove');
-    assert.equal(quarnel.InputMouseMove(x, y), -1);
-    await settle();
-    assert.deepEqual(move.contents(), [line], `${x},${y}`);
-  }
-});
-
-test('InputMouseMove with one argument throws and moves nothing', async () => {
-  quarnel.InputMouseMove(123, 234);
-  await sleep(100);
-  const before = cursor();
-  assert.ok(near(before, [123, 234]), `cursor ${before}`);
-  const move = recorder('InputMouseMove');
-  assert.throws(() => quarnel.InputMouseMove(700), { name: 'TypeError', code: 'ARGUMENTS_LENGTH_ERROR' });
-  await settle();
-  assert.deepEqual(move.all(), []);
-  assert.deepEqual(cursor(), before);
 });
 
 test('SetWindowFocus moves the foreground to a window of another process', async (t) => {
@@ -122,56 +95,39 @@ test('SetWindowFocus moves the foreground to a window of another process', async
   // The target's second window opened last and is in the foreground: start with the first.
   for (const hwnd of [first, second, first, second]) {
     target.clearLog();
-    const focus = recorder('SetWindowFocus');
+    const focus = since('SetWindowFocus');
     quarnel.SetWindowFocus(hwnd);
     const foreground = quarnel.GetCurrentForegroundWindow('ignored');
-    assert.ok(await target.waitForMessage('WM_SETFOCUS', (m) => m.hwnd === hwnd), target.lines().join(' | '));
+    assert.ok(await target.waitForMessage('WM_SETFOCUS', (m) => m.hwnd === hwnd), target.dump());
     assert.ok(target.messages('WM_ACTIVATE').some((m) => m.hwnd === hwnd && m.wParam !== 0));
-    await settle();
-    const lines = focus.contents();
-    const ids = /^currentThreadId:(\d+) foregroundThreadId:(\d+)$/.exec(lines[0]);
-    assert.ok(ids, lines[0]);
-    assert.notEqual(ids[1], ids[2], 'the foreground is never on the JavaScript thread here');
+    const [head, ...rest] = await focus();
+    const ids = /^currentThreadId:(\d+) foregroundThreadId:(\d+)$/.exec(head);
+    assert.ok(ids && ids[1] !== ids[2], `${head}: the foreground is never on the JavaScript thread here`);
     // With no foreground window the attach to thread 0 fails; the sequence still runs through.
     const attached = ids[2] === '0' ? 0 : 1;
-    assert.deepEqual(lines.slice(1), [
-      `AttachThreadInput ret:${attached}`, 'SetForegroundWindow ret:1', 'BringWindowToTop ret:1',
-      `UnAttachThreadInput ret:${attached}`,
-    ]);
-    if (attached && underWine) {
-      // Wine moves activation and focus, but detaching leaves its foreground input queue
-      // without an active window: GetForegroundWindow then answers 0.
-      assert.ok([hwnd, 0].includes(foreground), `foreground ${foreground}`);
-    } else {
-      assert.equal(foreground, hwnd);
-    }
+    assert.deepEqual(rest, [`AttachThreadInput ret:${attached}`, 'SetForegroundWindow ret:1',
+      'BringWindowToTop ret:1', `UnAttachThreadInput ret:${attached}`]);
+    // Wine moves activation and focus, but detaching leaves its foreground input queue
+    // without an active window: GetForegroundWindow then answers 0.
+    assert.ok((attached && underWine ? [hwnd, 0] : [hwnd]).includes(foreground), `foreground ${foreground}`);
   }
 
-  // Already in the foreground: one record and nothing else happens.
+  const query = since('GetCurrentForegroundWindow');
   const current = quarnel.GetCurrentForegroundWindow();
   assert.equal(current, second);
+  assert.deepEqual(await query(), [`get hwnd:0x${current.toString(16)}`]);
+
+  // Already in the foreground: one record and nothing else happens.
   target.clearLog();
-  const again = recorder('SetWindowFocus');
+  const again = since('SetWindowFocus');
   quarnel.SetWindowFocus(current);
-  await settle();
-  assert.deepEqual(again.all().map((r) => [r.severity, r.content]), [[1, `current foreground window equal to hwnd:${current}`]]);
+  assert.deepEqual(await again(true), [[1, `current foreground window equal to hwnd:${current}`]]);
   assert.deepEqual(target.messages().filter((m) => /FOCUS|ACTIVATE/.test(m.name)), []);
 
-  const invalid = recorder('SetWindowFocus');
+  const invalid = since('SetWindowFocus');
   for (const hwnd of [0, 'not a number']) quarnel.SetWindowFocus(hwnd);
-  await settle();
-  assert.deepEqual(invalid.all().map((r) => [r.severity, r.content]), [[3, 'invalid hwnd'], [3, 'invalid hwnd']]);
+  assert.deepEqual(await invalid(true), [[3, 'invalid hwnd'], [3, 'invalid hwnd']]);
   assert.equal(quarnel.GetCurrentForegroundWindow(), current);
-});
-
-test('GetCurrentForegroundWindow logs the handle in hexadecimal', async (t) => {
-  const target = await startTarget([[600, 50, 200, 150]]);
-  t.after(() => target.stop());
-  const calls = recorder('GetCurrentForegroundWindow');
-  const hwnd = quarnel.GetCurrentForegroundWindow();
-  assert.equal(hwnd, target.hwnds[0]);
-  await settle();
-  assert.deepEqual(calls.contents(), [`get hwnd:0x${hwnd.toString(16)}`]);
 });
 
 test('SetWindowFocusable sets and clears WS_EX_NOACTIVATE, never toggles it', async (t) => {
@@ -179,25 +135,13 @@ test('SetWindowFocusable sets and clears WS_EX_NOACTIVATE, never toggles it', as
   t.after(() => target.stop());
   const [hwnd] = target.hwnds;
   const exstyle = () => Number(targetHelper('--query-exstyle', hwnd));
-
-  const steps = [
-    // focusable, bit afterwards
-    [false, true],
-    [false, true],
-    [true, false],
-    [true, false],
-  ];
-  for (const [focusable, noactivate] of steps) {
+  for (const focusable of [false, false, true, true]) {
     const before = exstyle();
-    const calls = recorder('SetWindowFocusable');
+    const calls = since('SetWindowFocusable');
     quarnel.SetWindowFocusable(hwnd, focusable);
-    const after = exstyle();
-    assert.equal(Boolean(after & NOACTIVATE), noactivate, `focusable ${focusable}`);
-    assert.equal(after & ~NOACTIVATE, before & ~NOACTIVATE, 'other bits untouched');
-    await settle();
-    assert.deepEqual(calls.contents(), [
-      `SetWindowLongPtr ret:${before} hwnd:${hwnd} focusable:${focusable ? 1 : 0}`,
-      'SetWindowPos ret:1',
+    assert.equal(exstyle(), focusable ? before & ~NOACTIVATE : before | NOACTIVATE, `focusable ${focusable}`);
+    assert.deepEqual(await calls(), [
+      `SetWindowLongPtr ret:${before} hwnd:${hwnd} focusable:${focusable ? 1 : 0}`, 'SetWindowPos ret:1',
     ]);
   }
 });
@@ -206,54 +150,35 @@ test('SetWindowParent sets the owner; an unowned child logs code 0 and still suc
   const target = await startTarget([[50, 400, 200, 100], [300, 400, 200, 100]]);
   t.after(() => target.stop());
   const [owner, child] = target.hwnds;
-
-  const first = recorder('SetWindowParent');
-  const result = quarnel.SetWindowParent(owner, child);
-  assert.equal(result.status, 1);
-  assert.equal(typeof result.errorCode, 'number');
-  assert.equal(typeof result.errorMessage, 'string');
-  assert.equal(Number(targetHelper('--query-owner', child)), owner);
-  await settle();
-  assert.deepEqual(first.all().map((r) => [r.severity, r.content]), [
-    [3, `SetWindowLongPtr GWLP_HWNDPARENT err:0 child:${child} parent:${owner}`],
-  ]);
-
-  // Had an owner: no record; owner 0 takes it away again.
-  const second = recorder('SetWindowParent');
-  assert.equal(quarnel.SetWindowParent(0, child).status, 1);
-  assert.equal(Number(targetHelper('--query-owner', child)), 0);
-  await settle();
-  assert.deepEqual(second.all(), []);
-
-  const bad = recorder('SetWindowParent');
   const invalidChild = 0x7ffffff0;
-  const failed = quarnel.SetWindowParent(owner, invalidChild);
-  assert.equal(failed.status, 0);
-  assert.notEqual(failed.errorCode, 0);
-  assert.ok(failed.errorMessage.length > 0);
-  await settle();
-  assert.deepEqual(bad.all().map((r) => [r.severity, r.content]), [
-    [3, `SetWindowLongPtr GWLP_HWNDPARENT err:${failed.errorCode} child:${invalidChild} parent:${owner}`],
-  ]);
+  const rows = [
+    // owner, child, status, owner afterwards, record (the error code filled in)
+    [owner, child, 1, owner, `SetWindowLongPtr GWLP_HWNDPARENT err:0 child:${child} parent:${owner}`],
+    [0, child, 1, 0, null], // had an owner: no record; owner 0 takes it away again
+    [owner, invalidChild, 0, null, `SetWindowLongPtr GWLP_HWNDPARENT err:{} child:${invalidChild} parent:${owner}`],
+  ];
+  for (const [parent, hwnd, status, ownerAfter, record] of rows) {
+    const calls = since('SetWindowParent');
+    const result = quarnel.SetWindowParent(parent, hwnd);
+    assert.equal(result.status, status);
+    if (ownerAfter !== null) assert.equal(Number(targetHelper('--query-owner', hwnd)), ownerAfter);
+    if (!status) assert.ok(result.errorCode !== 0 && result.errorMessage.length > 0, JSON.stringify(result));
+    assert.deepEqual(await calls(true), record ? [[3, record.replace('{}', result.errorCode)]] : []);
+  }
 });
 
 test('SetWindowFrontTaskbar marks the window full-screen and logs the answer', async (t) => {
   const target = await startTarget([[600, 400, 200, 100]]);
   t.after(() => target.stop());
   const [hwnd] = target.hwnds;
-  const calls = recorder('SetWindowFrontTaskbar');
+  const calls = since('SetWindowFrontTaskbar');
   quarnel.SetWindowFrontTaskbar(hwnd);
   quarnel.SetWindowFrontTaskbar(hwnd); // a second call makes a new taskbar object
-  await settle();
-  const lines = calls.contents();
+  // Wine's taskbar list does not implement it.
+  const line = new RegExp(`^MarkFullscreenWindow ret:${underWine ? E_NOTIMPL : '-?\\d+'} hwnd:${hwnd} fullscreen:1$`);
+  const lines = await calls();
   assert.equal(lines.length, 2);
-  for (const line of lines) {
-    const m = /^MarkFullscreenWindow ret:(-?\d+) hwnd:(-?\d+) fullscreen:1$/.exec(line);
-    assert.ok(m, line);
-    assert.equal(Number(m[2]), hwnd);
-    // Wine's taskbar list does not implement it.
-    if (underWine) assert.equal(Number(m[1]), E_NOTIMPL);
-  }
+  for (const l of lines) assert.match(l, line);
 });
 
 // A second screen size needs a second X server, which only the host can start: the case runs
@@ -261,14 +186,11 @@ test('SetWindowFrontTaskbar marks the window full-screen and logs the answer', a
 test('on a second screen size the display queries follow the screen', { timeout: 240000 }, async (t) => {
   const unixRepo = /^z:\\/i.test(repo) ? repo.slice(2).replace(/\\/g, '/') : '';
   const startExe = path.join(process.env.SystemRoot || 'C:\\windows', 'system32', 'start.exe');
-  if (!underWine || !unixRepo || !fs.existsSync(startExe)) {
-    t.skip('needs Wine with the repository on drive Z:');
-    return;
-  }
+  if (!underWine || !unixRepo || !fs.existsSync(startExe)) return t.skip('needs Wine with the repository on drive Z:');
   const [width, height] = screenWidth === 1280 ? [1920, 1080] : [1280, 1024];
   const name = `quarnel-screen-${process.pid}-${Date.now()}`;
-  const script = `Z:\\tmp\\${name}.js`;
-  const output = `Z:\\tmp\\${name}.out`;
+  const [script, output] = [`Z:\\tmp\\${name}.js`, `Z:\\tmp\\${name}.out`];
+  t.after(() => [script, output].forEach((file) => fs.rmSync(file, { force: true })));
   fs.writeFileSync(script, `
     const { load, collectLogs, targetHelper, sleep } = require(${JSON.stringify(path.join(__dirname, 'support.js'))});
     (async () => {
@@ -283,18 +205,12 @@ test('on a second screen size the display queries follow the screen', { timeout:
       process.exit(0);
     })();
   `);
-  t.after(() => {
-    for (const file of [script, output]) fs.rmSync(file, { force: true });
-  });
   const command = `cd ${unixRepo} && scripts/wine-run node /tmp/${name}.js > /tmp/${name}.tmp 2>&1;` +
     ` echo rc=$? >> /tmp/${name}.tmp; mv /tmp/${name}.tmp /tmp/${name}.out`;
   spawn(startExe, ['/unix', '/bin/sh', '-c', command], {
     stdio: 'ignore',
-    env: {
-      ...process.env,
-      QUARNEL_SCREEN: `${width}x${height}x24`,
-      QUARNEL_WINEPREFIX: `${process.env.WINEPREFIX}-screen-${width}x${height}`,
-    },
+    env: { ...process.env, QUARNEL_SCREEN: `${width}x${height}x24`,
+      QUARNEL_WINEPREFIX: `${process.env.WINEPREFIX}-screen-${width}x${height}` },
   });
   // `start /unix` returns at once: the nested session signals its end by its output file.
   assert.ok(await waitFor(() => fs.existsSync(output), 200000, 250), 'the nested session did not finish');

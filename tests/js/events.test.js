@@ -1,97 +1,75 @@
 'use strict';
 const test = require('node:test');
 const assert = require('node:assert/strict');
-const { load, loadTestAddon, waitFor, sleep, runScript } = require('./support');
+const { load, loadTestAddon, waitFor, sleep, childResult } = require('./support');
 
 load();
 const bridge = loadTestAddon().test;
 const NAMES = ['left', 'up', 'right', 'down', 'pageUp', 'pageDown'];
 
-// Lets the queue's wake-up run, then a little more so late deliveries would show.
-const settle = async (check) => {
-  await waitFor(check, 3000);
+// Posts from a worker thread before the JavaScript thread runs; resolves with the payloads the
+// callback got, once `count` arrived and a little longer so that late deliveries would show.
+async function post(kind, args, count = 1) {
+  const calls = [];
+  bridge[kind]((...payload) => calls.push(payload.length === 1 ? payload[0] : payload), args);
+  await waitFor(() => calls.length >= count, 3000);
   await sleep(50);
-};
+  return calls;
+}
 
 test('keyboard tasks deliver exactly one key name; codes outside 0..5 deliver nothing', async () => {
-  const calls = [];
-  bridge.postKeyEvents((...args) => calls.push(args), ['5', '6', '-1', '0', '3']);
-  await settle(() => calls.length >= 3);
-  assert.deepEqual(calls, [['pageDown'], ['left'], ['down']]);
+  assert.deepEqual(await post('postKeyEvents', ['5', '6', '-1', '0', '3'], 3), ['pageDown', 'left', 'down']);
+  assert.deepEqual(await post('postKeyEvents', ['1', '2', '4'], 3), ['up', 'right', 'pageUp']);
 });
 
-test('129 events before the JavaScript thread runs: 128 calls, for the 2nd to the 129th, in order', async () => {
-  const received = [];
-  const codes = Array.from({ length: 129 }, (_, i) => String(i % 6));
-  bridge.postKeyEvents((key) => received.push(key), codes);
-  await settle(() => received.length >= 128);
-  assert.deepEqual(received, codes.slice(1).map((c) => NAMES[Number(c)]));
+test('200 events before the JavaScript thread runs: the newest 128 are called, in order', async () => {
+  // Key codes 0..5 cycle; the posting order is recoverable from the sequence of names.
+  const codes = Array.from({ length: 200 }, (_, i) => String(i % 6));
+  assert.deepEqual(await post('postKeyEvents', codes, 128), codes.slice(72).map((c) => NAMES[Number(c)]));
 });
 
 test('a replaced callback receives none of its queued tasks; the new one only later events', async () => {
   const first = [];
-  const second = [];
   bridge.postKeyEvents((key) => first.push(key), ['0', '1', '2']);
   // Replacing the held callback releases the first one while its three tasks still wait.
-  bridge.postKeyEvents((key) => second.push(key), ['3', '4']);
-  await settle(() => second.length >= 2);
+  assert.deepEqual(await post('postKeyEvents', ['3', '4'], 2), ['down', 'pageUp']);
   assert.deepEqual(first, []);
-  assert.deepEqual(second, ['down', 'pageUp']);
 });
 
-test('proxy window tasks carry the handle unsigned', async () => {
-  const payloads = [];
-  bridge.postProxyEvent((payload) => payloads.push(payload), -1);
-  bridge.postProxyEvent((payload) => payloads.push(payload), 0x1234);
-  await settle(() => payloads.length >= 1);
+test('proxy window and touch tasks carry their payloads', async () => {
+  const replaced = [];
+  bridge.postProxyEvent((payload) => replaced.push(payload), -1);
   // The second post replaced the held callback, so only its own event arrives.
-  assert.deepEqual(payloads, [{ hwnd: 0x1234 }]);
-  const failed = [];
-  bridge.postProxyEvent((payload) => failed.push(payload), -1);
-  await settle(() => failed.length >= 1);
-  assert.deepEqual(failed, [{ hwnd: 4294967295 }]);
-  assert.deepEqual(Object.keys(failed[0]), ['hwnd']);
-});
-
-test('touch tasks deliver the points as compact JSON text with sorted members', async () => {
-  const payloads = [];
-  bridge.postTouchEvent((p) => payloads.push(p), ['0', '10', '20', '1', '5', '2', '30', '-40', '2', '5']);
-  await settle(() => payloads.length >= 1);
-  assert.deepEqual(payloads, [{
+  assert.deepEqual(await post('postProxyEvent', 0x1234), [{ hwnd: 0x1234 }]);
+  assert.deepEqual(replaced, []);
+  // The handle goes unsigned, as the only member.
+  const [unsigned] = await post('postProxyEvent', -1);
+  assert.deepEqual([unsigned, Object.keys(unsigned)], [{ hwnd: 4294967295 }, ['hwnd']]);
+  // Touch points as compact JSON text with sorted members.
+  assert.deepEqual(await post('postTouchEvent', ['0', '10', '20', '1', '5', '2', '30', '-40', '2', '5']), [{
     points: '[{"id":1,"time":5,"touchType":0,"x":10,"y":20},{"id":2,"time":5,"touchType":2,"x":30,"y":-40}]',
   }]);
-  const empty = [];
-  bridge.postTouchEvent((p) => empty.push(p), []);
-  await settle(() => empty.length >= 1);
-  assert.deepEqual(empty, [{ points: 'null' }]);
+  assert.deepEqual(await post('postTouchEvent', []), [{ points: 'null' }]);
 });
 
 test('a callback that throws does not stop later events', async () => {
-  const script = `
-    const addon = require(process.env.QUARNEL_TEST_ADDON);
+  const result = await childResult(`
     const errors = [];
     process.on('uncaughtException', (e) => errors.push(e.message));
     const keys = [];
     addon.test.postKeyEvents((key) => { keys.push(key); if (key === 'left') throw new Error('boom'); }, ['0', '1', '2']);
-    setTimeout(() => {
-      console.log(JSON.stringify({ keys, errors }));
-    }, 300);
-  `;
-  const result = await runScript(script);
-  assert.equal(result.code, 0, result.output);
-  assert.deepEqual(JSON.parse(result.output.trim().split('\n').pop()), {
-    keys: ['left', 'up', 'right'],
-    errors: ['boom'],
-  });
+    await sleep(300);
+    out({ keys, errors });
+  `);
+  assert.deepEqual(result, { keys: ['left', 'up', 'right'], errors: ['boom'] });
 });
 
 test('the last share of a callback dropped on a worker thread is released on the JavaScript thread', async () => {
   // The function can only be collected once its reference is deleted; with a full queue the
   // hand-over must still happen (it is not one of the 128 events).
-  const script = `
+  const result = await childResult(`
     require('v8').setFlagsFromString('--expose-gc');
     const gc = require('vm').runInNewContext('gc');
-    const addon = require(process.env.QUARNEL_TEST_ADDON);
     let collected = 0;
     const registry = new FinalizationRegistry(() => collected++);
     let calls = 0;
@@ -102,14 +80,12 @@ test('the last share of a callback dropped on a worker thread is released on the
         addon.test.releaseOnWorker(fn, 200);
       }
     })();
-    const check = (n) => setTimeout(() => {
+    for (let n = 0; n < 40 && collected < 3; n++) {
+      await sleep(50);
       gc();
-      if (collected === 3 || n === 0) return setTimeout(() => console.log(JSON.stringify({ collected, calls })), 0);
-      check(n - 1);
-    }, 50);
-    check(40);
-  `;
-  const result = await runScript(script);
-  assert.equal(result.code, 0, result.output);
-  assert.deepEqual(JSON.parse(result.output.trim().split('\n').pop()), { collected: 3, calls: 0 });
+    }
+    await sleep(0);
+    out({ collected, calls });
+  `);
+  assert.deepEqual(result, { collected: 3, calls: 0 });
 });

@@ -2,16 +2,12 @@
 const test = require('node:test');
 const assert = require('node:assert/strict');
 const { spawn } = require('node:child_process');
-const { load, startTarget, targetHelper, targetAppPath, runScript, waitFor, sleep } = require('./support');
+const { load, startTarget, targetHelper, targetAppPath, assertCleanExits, waitFor, sleep } = require('./support');
 
 // Keys are injected with SendInput by the target application's helper mode, a process of its
 // own, into the target window, which has the focus and logs every key message it gets.
 const quarnel = load();
 let target;
-
-const LEFT = '0x25';
-const ALT = '0x12';
-
 test.before(async () => {
   target = await startTarget([[40, 40, 320, 200]]);
 });
@@ -20,42 +16,31 @@ test.after(async () => {
   await target.stop();
 });
 
-const keyMessages = () =>
-  target.lines().filter((line) => /^WM_(SYS)?KEY(DOWN|UP) /.test(line));
-
-// Hooks a fresh listener, injects each step in turn and returns what each one reported.
-async function sendAndCollect(steps) {
-  const reports = [];
-  quarnel.HookKeyboardEvent((...args) => reports.push(args));
-  const perStep = [];
-  for (const keys of steps) {
-    const before = reports.length;
-    targetHelper('--send-keys', keys);
-    await sleep(150);
-    perStep.push(reports.slice(before));
-  }
-  quarnel.UnHookKeyboardEvent();
-  return perStep;
-}
+const LEFT = '0x25';
+const ALT = '0x12';
+const keyMessages = () => target.lines().filter((line) => /^WM_(SYS)?KEY(DOWN|UP) /.test(line));
 
 test('only releases of the six navigation keys are reported, each as one key name', { timeout: 30000 }, async () => {
-  // Each row is a sequence of injections, with what each one must report.
   const rows = [
-    {
-      name: 'arrows and page keys',
-      steps: [['0x25,0x26,0x27,0x28,0x21,0x22', ['left', 'up', 'right', 'down', 'pageUp', 'pageDown']]],
-    },
-    { name: 'Home and End, inside the same range', steps: [['0x24,0x23', []]] },
-    { name: 'other keys', steps: [['0x41,0x0D,0x20,0x2E,0x70', []]] },
-    {
-      name: 'a held key and its auto-repeat, then its release',
-      steps: [[`${LEFT}:down,${LEFT}:down,${LEFT}:down`, []], [`${LEFT}:up`, ['left']]],
-    },
-    { name: 'Alt+Right released while Alt is held', steps: [[`${ALT}:down,0x27,${ALT}:up`, ['right']]] },
+    // name, then per injection: keys, the names reported
+    ['arrows and page keys', ['0x25,0x26,0x27,0x28,0x21,0x22', ['left', 'up', 'right', 'down', 'pageUp', 'pageDown']]],
+    ['Home and End, inside the same range', ['0x24,0x23', []]],
+    ['other keys', ['0x41,0x0D,0x20,0x2E,0x70', []]],
+    ['a held key and its auto-repeat, then its release', [`${LEFT}:down,${LEFT}:down,${LEFT}:down`, []], [`${LEFT}:up`, ['left']]],
+    ['Alt+Right released while Alt is held', [`${ALT}:down,0x27,${ALT}:up`, ['right']]],
   ];
-  for (const row of rows) {
-    const got = await sendAndCollect(row.steps.map(([keys]) => keys));
-    assert.deepEqual(got, row.steps.map(([, names]) => names.map((n) => [n])), row.name);
+  for (const [name, ...steps] of rows) {
+    const reports = [];
+    quarnel.HookKeyboardEvent((...args) => reports.push(args));
+    const got = [];
+    for (const [keys] of steps) {
+      const before = reports.length;
+      targetHelper('--send-keys', keys);
+      await sleep(150);
+      got.push(reports.slice(before));
+    }
+    quarnel.UnHookKeyboardEvent();
+    assert.deepEqual(got, steps.map(([, names]) => names.map((n) => [n])), name);
   }
   // The Alt row's release was a system key release.
   assert.ok(keyMessages().some((line) => /^WM_SYSKEYUP .* wParam=39 /.test(line)), keyMessages().join('\n'));
@@ -79,17 +64,22 @@ test('every key event reaches the focused window exactly as without the hook', {
   assert.deepEqual(reports, ['left', 'left', 'right', 'pageDown']);
 });
 
-test('a second HookKeyboardEvent replaces the first listener and installs no second hook', { timeout: 20000 }, async () => {
-  const first = [];
-  const second = [];
+test('hooking and unhooking in quick succession never hangs; the last listener replaces the others on one hook', { timeout: 60000 }, async () => {
+  for (let i = 0; i < 200; i++) {
+    quarnel.HookKeyboardEvent(() => {});
+    quarnel.UnHookKeyboardEvent();
+  }
+  for (let i = 0; i < 20; i++) quarnel.HookKeyboardEvent(() => {});
+  // Unhooking with no hook left does nothing.
+  for (let i = 0; i < 2; i++) assert.equal(quarnel.UnHookKeyboardEvent(), undefined);
+  const [first, second] = [[], []];
   quarnel.HookKeyboardEvent((key) => first.push(key));
   quarnel.HookKeyboardEvent((key) => second.push(key));
   targetHelper('--send-keys', '0x25,0x22');
   await waitFor(() => second.length >= 2, 3000);
   await sleep(100);
   quarnel.UnHookKeyboardEvent();
-  assert.deepEqual(first, []);
-  assert.deepEqual(second, ['left', 'pageDown']);
+  assert.deepEqual([first, second], [[], ['left', 'pageDown']]);
 });
 
 test('once UnHookKeyboardEvent has returned, no release reaches JavaScript', { timeout: 30000 }, async () => {
@@ -116,54 +106,20 @@ test('once UnHookKeyboardEvent has returned, no release reaches JavaScript', { t
   assert.equal(keyMessages().filter((line) => line.startsWith('WM_KEYUP ')).length, strokes);
 });
 
-test('hooking and unhooking in quick succession never hangs and leaves one working hook', { timeout: 60000 }, async () => {
-  for (let i = 0; i < 200; i++) {
-    quarnel.HookKeyboardEvent(() => {});
-    quarnel.UnHookKeyboardEvent();
-  }
-  for (let i = 0; i < 20; i++) {
-    quarnel.HookKeyboardEvent(() => {});
-    quarnel.HookKeyboardEvent(() => {});
-  }
-  quarnel.UnHookKeyboardEvent();
-  quarnel.UnHookKeyboardEvent();
-  const reports = [];
-  quarnel.HookKeyboardEvent((key) => reports.push(key));
-  targetHelper('--send-keys', '0x26');
-  await waitFor(() => reports.length >= 1, 3000);
-  await sleep(100);
-  quarnel.UnHookKeyboardEvent();
-  assert.deepEqual(reports, ['up']);
-});
-
-test('argument rules: no callback throws and installs nothing; unhook without a hook is a no-op', () => {
-  assert.throws(() => quarnel.HookKeyboardEvent(), { name: 'TypeError', code: 'ARGUMENTS_LENGTH_ERROR', message: 'Wrong number of arguments' });
-  assert.equal(quarnel.UnHookKeyboardEvent(), undefined);
-  assert.equal(quarnel.UnHookKeyboardEvent(), undefined);
-});
-
-// A process that ends with the hook installed, in the ways an application ends.
-const exitScript = (variant) => `
-  const { spawn } = require('node:child_process');
-  const quarnel = require(process.env.QUARNEL_MODULE);
-  let reported = 0;
-  quarnel.HookKeyboardEvent(() => reported++);
-  ${variant.sendKeys ? `spawn(${JSON.stringify(targetAppPath)}, ['--send-keys', '0x25,0x26,0x27,0x28'], { stdio: 'ignore' }).unref();` : ''}
-  const end = () => {
-    console.log('ending');
-    ${variant.exit ? 'process.exit(0);' : '/* the loop runs dry */'}
-  };
-  ${variant.delayMs === 0 ? 'end();' : `setTimeout(end, ${variant.delayMs});`}
-`;
-
 test('a script that exits with the hook installed exits with code 0, 20 times out of 20', { timeout: 180000 }, async () => {
-  const failures = [];
-  for (let run = 0; run < 20; run++) {
-    const variant = { exit: run % 2 === 0, delayMs: [0, 60, 150][run % 3], sendKeys: run % 4 >= 2 };
-    const result = await runScript(exitScript(variant), { timeoutMs: 15000 });
-    if (result.code !== 0 || result.timedOut || !/ending/.test(result.output)) {
-      failures.push({ variant, code: result.code, timedOut: result.timedOut, output: result.output.slice(-300) });
-    }
-  }
-  assert.deepEqual(failures, []);
+  const scripts = Array.from({ length: 20 }, (_, run) => {
+    const delay = [0, 60, 150][run % 3];
+    const keys = `require('node:child_process').spawn(${JSON.stringify(targetAppPath)}, ['--send-keys', '0x25,0x26,0x27,0x28'], { stdio: 'ignore' }).unref();`;
+    return `
+      const quarnel = require(process.env.QUARNEL_MODULE);
+      quarnel.HookKeyboardEvent(() => {});
+      ${run % 4 >= 2 ? keys : ''}
+      const end = () => {
+        console.log('ending');
+        ${run % 2 === 0 ? 'process.exit(0);' : '/* the loop runs dry */'}
+      };
+      ${delay === 0 ? 'end();' : `setTimeout(end, ${delay});`}
+    `;
+  });
+  await assertCleanExits(scripts, /ending/, 15000);
 });

@@ -1,9 +1,10 @@
 'use strict';
-// Shared by the JavaScript tests: where the built artefacts are, the target application,
-// and child scripts. Runs inside the Windows node.exe under Wine.
+// Shared by the JavaScript tests: the built artefacts, the target application, child scripts and
+// log records. Runs inside the Windows node.exe under Wine.
 const fs = require('node:fs');
 const os = require('node:os');
 const path = require('node:path');
+const assert = require('node:assert/strict');
 const { spawn, spawnSync } = require('node:child_process');
 
 const repo = path.resolve(__dirname, '..', '..');
@@ -24,8 +25,21 @@ async function waitFor(check, timeoutMs = 5000, stepMs = 25) {
   }
 }
 
-function tempFile(prefix) {
-  return path.join(os.tmpdir(), `${prefix}-${process.pid}-${Date.now()}-${Math.random().toString(16).slice(2)}`);
+const tempFile = (prefix) =>
+  path.join(os.tmpdir(), `${prefix}-${process.pid}-${Date.now()}-${Math.random().toString(16).slice(2)}`);
+
+function fileLines(file) {
+  try {
+    return fs.readFileSync(file, 'utf8').split(/\r?\n/).filter(Boolean);
+  } catch {
+    return [];
+  }
+}
+
+// The target application's report of itself, { pid, cwd }, once it has written it.
+function readyLine(logPath) {
+  const m = /^ready pid=(\d+) cwd=(.*)$/.exec(fileLines(logPath).find((l) => l.startsWith('ready ')) || '');
+  return m ? { pid: Number(m[1]), cwd: m[2] } : undefined;
 }
 
 // A running target application: its windows' handles and the messages it logged.
@@ -37,36 +51,30 @@ class Target {
   }
 
   lines() {
-    try {
-      return fs.readFileSync(this.logPath, 'utf8').split(/\r?\n/).filter(Boolean);
-    } catch {
-      return [];
-    }
+    return fileLines(this.logPath);
   }
 
-  // Parsed message lines: { name, hwnd, wParam, lParam, x, y }.
+  dump() {
+    return this.lines().join(' | ');
+  }
+
+  // Parsed message lines, { name, hwnd, wParam, lParam, x, y }, of one name or all.
   messages(name) {
     return this.lines()
-      .map(parseMessage)
-      .filter((m) => m && (!name || m.name === name));
+      .map((line) => /^(WM_\w+) hwnd=(-?\d+) wParam=(\d+) lParam=(-?\d+)(?: x=(-?\d+) y=(-?\d+))?$/.exec(line))
+      .filter((m) => m && (!name || m[1] === name))
+      .map(([, n, hwnd, wParam, lParam, x, y]) => ({
+        name: n, hwnd: Number(hwnd), wParam: Number(wParam), lParam: Number(lParam),
+        x: x === undefined ? undefined : Number(x), y: y === undefined ? undefined : Number(y),
+      }));
   }
 
   clearLog() {
     fs.writeFileSync(this.logPath, '');
   }
 
-  async waitForMessage(name, predicate = () => true, timeoutMs = 3000) {
+  waitForMessage(name, predicate = () => true, timeoutMs = 3000) {
     return waitFor(() => this.messages(name).find(predicate), timeoutMs);
-  }
-
-  get pid() {
-    const ready = this.lines().find((l) => l.startsWith('ready '));
-    return ready ? Number(/pid=(\d+)/.exec(ready)[1]) : 0;
-  }
-
-  get cwd() {
-    const ready = this.lines().find((l) => l.startsWith('ready '));
-    return ready ? /cwd=(.*)$/.exec(ready)[1] : '';
   }
 
   async stop() {
@@ -78,44 +86,25 @@ class Target {
   }
 }
 
-function parseMessage(line) {
-  const m = /^(WM_\w+) hwnd=(-?\d+) wParam=(\d+) lParam=(-?\d+)(?: x=(-?\d+) y=(-?\d+))?$/.exec(line);
-  if (!m) return null;
-  return {
-    name: m[1],
-    hwnd: Number(m[2]),
-    wParam: Number(m[3]),
-    lParam: Number(m[4]),
-    x: m[5] === undefined ? undefined : Number(m[5]),
-    y: m[6] === undefined ? undefined : Number(m[6]),
-  };
-}
-
 // Starts the target application with windows at the given rectangles ([x, y, w, h] each);
 // resolves once every window exists, with `hwnds` in the same order.
 async function startTarget(rects, extraArgs = []) {
   const logPath = tempFile('quarnel-target') + '.log';
   fs.writeFileSync(logPath, '');
-  const args = ['--log', logPath, ...extraArgs];
-  for (const r of rects) args.push('--window', r.join(','));
-  const child = spawn(targetAppPath, args, { stdio: 'ignore' });
-  const target = new Target(child, logPath);
-  const ok = await waitFor(() => target.lines().filter((l) => l.startsWith('window ')).length === rects.length, 10000);
-  if (!ok) {
+  const args = ['--log', logPath, ...extraArgs, ...rects.flatMap((r) => ['--window', r.join(',')])];
+  const target = new Target(spawn(targetAppPath, args, { stdio: 'ignore' }), logPath);
+  const windows = () => target.lines().filter((l) => l.startsWith('window '));
+  if (!(await waitFor(() => windows().length === rects.length, 10000))) {
     await target.stop();
-    throw new Error(`target application did not open its windows: ${target.lines().join(' | ')}`);
+    throw new Error(`target application did not open its windows: ${target.dump()}`);
   }
-  target.hwnds = target
-    .lines()
-    .filter((l) => l.startsWith('window '))
-    .map((l) => Number(/hwnd=(-?\d+)/.exec(l)[1]));
+  target.hwnds = windows().map((l) => Number(/hwnd=(-?\d+)/.exec(l)[1]));
   return target;
 }
 
 // Runs the target application in one of its helper modes and returns its stdout.
 function targetHelper(...args) {
-  const result = spawnSync(targetAppPath, args.map(String), { encoding: 'utf8' });
-  return (result.stdout || '').trim();
+  return (spawnSync(targetAppPath, args.map(String), { encoding: 'utf8' }).stdout || '').trim();
 }
 
 // Runs `source` in a child node.exe and resolves with { code, signal, output, timedOut }.
@@ -143,38 +132,68 @@ function runScript(source, { timeoutMs = 20000, env = {} } = {}) {
   });
 }
 
-// Collects log records delivered to a log callback.
-function collectLogs(quarnel) {
+// Runs `body` in an async function in a child node.exe that has `quarnel`, `addon`, `sleep`,
+// `support` and `out(value)`; resolves with the value handed to `out` once the child exited 0.
+async function childResult(body, options) {
+  const result = await runScript(`
+    const quarnel = require(process.env.QUARNEL_MODULE);
+    const addon = require(process.env.QUARNEL_TEST_ADDON);
+    const support = require(${JSON.stringify(__filename)});
+    const sleep = support.sleep;
+    const out = (value) => console.log('RESULT ' + JSON.stringify(value));
+    (async () => { ${body} })().catch((e) => { console.log('ERROR ' + e.stack); process.exit(3); });
+  `, options);
+  assert.equal(result.code, 0, result.output);
+  const line = result.output.split(/\r?\n/).find((l) => l.startsWith('RESULT '));
+  assert.ok(line, result.output);
+  return JSON.parse(line.slice('RESULT '.length));
+}
+
+// Runs each script in a node.exe of its own: every one must end by itself, with code 0 and
+// with `marker` in its output.
+async function assertCleanExits(scripts, marker, timeoutMs = 20000) {
+  const failures = [];
+  for (const [run, source] of scripts.entries()) {
+    const { code, timedOut, output } = await runScript(source, { timeoutMs });
+    if (code !== 0 || timedOut || !marker.test(output)) failures.push({ run, code, timedOut, output: output.slice(-300) });
+  }
+  assert.deepEqual(failures, []);
+}
+
+// Collects the log records delivered to a module's log callback.
+function collectLogs(module) {
   const records = [];
-  quarnel.SetLogCallBack((record) => records.push(record));
-  records.find = (pattern) => records.filter((r) => pattern.test(r.content));
+  module.SetLogCallBack((record) => records.push(record));
+  records.matching = (pattern) => records.filter((r) => pattern.test(r.content));
+  records.appears = (pattern, timeoutMs) => waitFor(() => records.matching(pattern).length > 0, timeoutMs);
+  // The records of `func` written from now on: `await mark()` lets queued records arrive (at
+  // least `atLeast` of them, within bounds), then answers their contents, or with `withSeverity`
+  // [severity, content] pairs.
+  records.since = (func) => {
+    const start = records.length;
+    const of = () => records.slice(start).filter((r) => r.func === func);
+    return async (withSeverity, atLeast = 0) => {
+      await waitFor(() => of().length >= atLeast, 3000);
+      await sleep(150);
+      return of().map((r) => (withSeverity ? [r.severity, r.content] : r.content));
+    };
+  };
   return records;
 }
 
-// The records of one function written from now on, out of a collectLogs list.
-function recordsOf(records, func) {
-  const start = records.length;
-  return {
-    all: () => records.slice(start).filter((r) => r.func === func),
-    contents() {
-      return this.all().map((r) => r.content);
-    },
-  };
-}
-
 module.exports = {
-  recordsOf,
   repo,
-  buildDir,
   modulePath,
-  testAddonPath,
   targetAppPath,
   sleep,
   waitFor,
   tempFile,
+  readyLine,
   startTarget,
   targetHelper,
   runScript,
+  childResult,
+  assertCleanExits,
   collectLogs,
   load: () => require(modulePath),
   loadTestAddon: () => require(testAddonPath),

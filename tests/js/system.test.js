@@ -8,13 +8,11 @@ const fs = require('node:fs');
 const os = require('node:os');
 const path = require('node:path');
 const { spawn, spawnSync } = require('node:child_process');
-const { load, targetAppPath, tempFile, collectLogs, waitFor, sleep, recordsOf } = require('./support');
+const { load, targetAppPath, collectLogs, readyLine, waitFor, sleep } = require('./support');
 
 const quarnel = load();
-const records = collectLogs(quarnel);
-
-const recorder = (func) => recordsOf(records, `QuarnelImpl::${func}`);
-const settle = () => sleep(150);
+const logs = collectLogs(quarnel);
+const since = (func) => logs.since(`QuarnelImpl::${func}`);
 
 // A private copy of the target application: StartProcess ends every process of the image
 // name, so each test launches a name no other test runs.
@@ -26,19 +24,6 @@ function targetCopy(name) {
 }
 test.after(() => fs.rmSync(scratch, { recursive: true, force: true }));
 
-// The target's own report of itself: { pid, cwd }, or undefined until it wrote it.
-function readyLine(logPath) {
-  let text = '';
-  try {
-    text = fs.readFileSync(logPath, 'utf8');
-  } catch {
-    return undefined;
-  }
-  const m = /^ready pid=(\d+) cwd=(.*?)\r?$/m.exec(text);
-  return m ? { pid: Number(m[1]), cwd: m[2] } : undefined;
-}
-const waitReady = (logPath) => waitFor(() => readyLine(logPath), 10000);
-
 function alive(pid) {
   try {
     process.kill(pid, 0);
@@ -47,126 +32,103 @@ function alive(pid) {
     return false;
   }
 }
-const waitGone = (pid) => waitFor(() => !alive(pid), 5000);
 const samePath = (a, b) => path.resolve(a).toLowerCase() === path.resolve(b).toLowerCase();
-const logArgs = (logPath) => ['--log', logPath, '--exit-after', '30000'];
 
 test('StartProcess keeps one instance of a program and ends strays', async (t) => {
   const exe = targetCopy('quarnel-launch.exe');
   const started = [];
   t.after(() => started.forEach((pid) => alive(pid) && process.kill(pid)));
   // Arguments go on the command line unquoted, so the log paths must not hold spaces.
-  const log = (tag) => path.join(scratch, `${tag}.log`);
   assert.ok(!/\s/.test(scratch), scratch);
+  const log = (tag) => path.join(scratch, `${tag}.log`);
+  const args = (tag) => ['--log', log(tag), '--exit-after', '30000'];
+  const ready = (tag) => waitFor(() => readyLine(log(tag)), 10000);
+  const running = (pid) => `process is running pid:${pid} exeUtf8:${exe} exeName:quarnel-launch.exe`;
 
   // First launch, empty workDir: the host's directory.
-  let launch = recorder('StartProcess');
-  const first = quarnel.StartProcess(exe, logArgs(log('first')), '');
-  assert.equal(first.status, 1, JSON.stringify(first));
-  assert.ok(first.pid > 0);
+  let launch = since('StartProcess');
+  const first = quarnel.StartProcess(exe, args('first'), '');
+  assert.ok(first.status === 1 && first.pid > 0, JSON.stringify(first));
   started.push(first.pid);
-  const firstReady = await waitReady(log('first'));
+  const firstReady = await ready('first');
   assert.equal(firstReady?.pid, first.pid);
   assert.ok(samePath(firstReady.cwd, process.cwd()), `${firstReady.cwd} vs ${process.cwd()}`);
-  await settle();
-  assert.deepEqual(launch.contents(), [
-    `CreateProcess success cmd:${exe} ${logArgs(log('first')).join(' ')} exe:${exe} workDir: pid:${first.pid}`,
+  assert.deepEqual(await launch(), [
+    `CreateProcess success cmd:${exe} ${args('first').join(' ')} exe:${exe} workDir: pid:${first.pid}`,
   ]);
 
   // While it runs: the same pid, nothing started.
-  launch = recorder('StartProcess');
-  const again = quarnel.StartProcess(exe, logArgs(log('again')), '');
-  assert.equal(again.status, 1);
-  assert.equal(again.pid, first.pid);
-  await settle();
+  launch = since('StartProcess');
+  const again = quarnel.StartProcess(exe, args('again'), '');
+  assert.deepEqual([again.status, again.pid], [1, first.pid]);
+  assert.deepEqual(await launch(), [running(first.pid)]);
   assert.equal(readyLine(log('again')), undefined, 'a second instance started');
-  assert.deepEqual(launch.contents(), [
-    `process is running pid:${first.pid} exeUtf8:${exe} exeName:quarnel-launch.exe`,
-  ]);
 
   // A stray of the same image name, started elsewhere, is ended; the remembered one stays.
-  const stray = spawn(exe, logArgs(log('stray')), { stdio: 'ignore' });
+  const stray = spawn(exe, args('stray'), { stdio: 'ignore' });
   const strayExit = new Promise((resolve) => stray.once('exit', resolve));
-  const strayReady = await waitReady(log('stray'));
+  const strayReady = await ready('stray');
   assert.ok(strayReady, 'stray did not start');
-  launch = recorder('StartProcess');
-  const third = quarnel.StartProcess(exe, logArgs(log('third')), '');
-  assert.equal(third.pid, first.pid);
+  launch = since('StartProcess');
+  assert.equal(quarnel.StartProcess(exe, args('third'), '').pid, first.pid);
   assert.equal(await Promise.race([strayExit.then(() => 'ended'), sleep(5000).then(() => 'running')]), 'ended');
   assert.ok(alive(first.pid), 'the remembered instance was ended');
-  await settle();
   // Visited in ascending pid.
-  const visits = [
-    [strayReady.pid, `kill process pid:${strayReady.pid}`],
-    [first.pid, `process is running pid:${first.pid} exeUtf8:${exe} exeName:quarnel-launch.exe`],
-  ].sort((a, b) => a[0] - b[0]);
-  assert.deepEqual(launch.contents(), visits.map((v) => v[1]));
+  const visits = [[strayReady.pid, `kill process pid:${strayReady.pid}`], [first.pid, running(first.pid)]];
+  assert.deepEqual(await launch(), visits.sort((a, b) => a[0] - b[0]).map((v) => v[1]));
 
   // Once the remembered one has ended, a new one starts, in the given directory.
   process.kill(first.pid);
-  assert.ok(await waitGone(first.pid));
+  assert.ok(await waitFor(() => !alive(first.pid), 5000));
   const workDir = fs.mkdtempSync(path.join(scratch, 'work-'));
-  const next = quarnel.StartProcess(exe, logArgs(log('next')), workDir);
-  assert.equal(next.status, 1);
+  const next = quarnel.StartProcess(exe, args('next'), workDir);
   started.push(next.pid);
-  assert.notEqual(next.pid, first.pid);
-  const nextReady = await waitReady(log('next'));
+  assert.ok(next.status === 1 && next.pid !== first.pid, JSON.stringify(next));
+  const nextReady = await ready('next');
   assert.equal(nextReady?.pid, next.pid);
   assert.ok(samePath(nextReady.cwd, workDir), `${nextReady.cwd} vs ${workDir}`);
-  assert.equal(quarnel.StartProcess(exe, logArgs(log('last')), '').pid, next.pid);
-  await settle();
+  assert.equal(quarnel.StartProcess(exe, args('last'), '').pid, next.pid);
+  await sleep(150);
 });
 
 test('StartProcess without arguments starts by application name; a missing program fails', async (t) => {
   const exe = targetCopy('quarnel-bare.exe');
-  let launch = recorder('StartProcess');
+  const launch = since('StartProcess');
   const bare = quarnel.StartProcess(exe, [], '');
   t.after(() => alive(bare.pid) && process.kill(bare.pid));
-  assert.equal(bare.status, 1, JSON.stringify(bare));
-  assert.ok(bare.pid > 0);
-  await settle();
-  assert.deepEqual(launch.contents(), [`CreateProcess success cmd: exe:${exe} workDir: pid:${bare.pid}`]);
+  assert.ok(bare.status === 1 && bare.pid > 0, JSON.stringify(bare));
+  assert.deepEqual(await launch(true), [[1, `CreateProcess success cmd: exe:${exe} workDir: pid:${bare.pid}`]]);
 
   const missing = path.join(scratch, 'no-such-dir', 'quarnel-missing.exe');
-  for (const args of [[], ['-a', 'b c']]) {
-    launch = recorder('StartProcess');
+  for (const [args, cmd] of [[[], ''], [['-a', 'b c'], `${missing} -a b c`]]) {
+    const failing = since('StartProcess');
     const result = quarnel.StartProcess(missing, args, '');
-    assert.equal(result.status, 0);
-    assert.equal(result.pid, 0);
-    assert.notEqual(result.errorCode, 0);
-    assert.ok(result.errorMessage.length > 0);
-    await settle();
-    const [record, ...rest] = launch.all();
-    assert.deepEqual(rest, []);
-    assert.equal(record.severity, 3);
-    const cmd = args.length ? `${missing} -a b c` : '';
-    assert.equal(record.content, `CreateProcess err:${result.errorCode} cmd:${cmd} exe:${missing} workDir:`);
+    assert.ok(result.status === 0 && result.pid === 0 && result.errorCode !== 0 && result.errorMessage.length > 0,
+      JSON.stringify(result));
+    assert.deepEqual(await failing(true), [[3, `CreateProcess err:${result.errorCode} cmd:${cmd} exe:${missing} workDir:`]]);
   }
 });
 
 test('GetMachineRegString reads local machine strings and answers "" for missing ones', async () => {
   const version = 'SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion';
   const rows = [
-    // keyPath, itemKey, expectation
-    [version, 'ProductName', (v) => v.length > 0],
-    [version, 'NoSuchValueQuarnel', (v) => v === ''],
-    ['SOFTWARE\\NoSuchKeyQuarnel\\x', 'ProductName', (v) => v === ''],
+    // keyPath, itemKey, whether a value is there
+    [version, 'ProductName', true],
+    [version, 'NoSuchValueQuarnel', false],
+    ['SOFTWARE\\NoSuchKeyQuarnel\\x', 'ProductName', false],
   ];
-  for (const [keyPath, itemKey, ok] of rows) {
-    const reg = recorder('GetMachineRegString');
+  for (const [keyPath, itemKey, found] of rows) {
+    const reg = since('GetMachineRegString');
     const value = quarnel.GetMachineRegString(keyPath, itemKey);
-    assert.equal(typeof value, 'string');
-    assert.ok(ok(value), `${keyPath} ${itemKey}: ${JSON.stringify(value)}`);
-    await settle();
-    assert.deepEqual(reg.contents(), [`get data:${value} from reg:${keyPath} itemKey:${itemKey}`]);
+    assert.equal(typeof value === 'string' && value.length > 0, found, `${keyPath} ${itemKey}: ${JSON.stringify(value)}`);
+    assert.equal(value === '', !found);
+    assert.deepEqual(await reg(), [`get data:${value} from reg:${keyPath} itemKey:${itemKey}`]);
   }
 });
 
 test('IsHiddenFile answers 1 only for the hidden attribute', async () => {
   const dir = fs.mkdtempSync(path.join(scratch, 'hidden-'));
-  const plain = path.join(dir, 'plain.txt');
-  const hiddenFile = path.join(dir, 'hidden.txt');
-  const hiddenDir = path.join(dir, 'hiddendir');
+  const [plain, hiddenFile, hiddenDir] = ['plain.txt', 'hidden.txt', 'hiddendir'].map((n) => path.join(dir, n));
   fs.writeFileSync(plain, 'x');
   fs.writeFileSync(hiddenFile, 'x');
   fs.mkdirSync(hiddenDir);
@@ -174,50 +136,41 @@ test('IsHiddenFile answers 1 only for the hidden attribute', async () => {
     const r = spawnSync('attrib', ['+h', p], { encoding: 'utf8' });
     assert.equal(r.status, 0, `attrib +h ${p}: ${r.stdout}${r.stderr}`);
   }
+  const found = [1, /^get dwAttrs:\d+$/];
+  const failed = [3, /^GetFileAttributesW err:[1-9]\d*$/];
   const rows = [
-    // path, answer, error logged
-    [hiddenFile, 1, false],
-    [hiddenDir, 1, false],
-    [plain, 0, false],
-    [dir, 0, false], // a directory is not hidden for being one
-    ['', 0, true],
-    [path.join(dir, 'missing.txt'), 0, true],
+    // path, answer, record
+    [hiddenFile, 1, found],
+    [hiddenDir, 1, found],
+    [plain, 0, found],
+    [dir, 0, found], // a directory is not hidden for being one
+    ['', 0, failed],
+    [path.join(dir, 'missing.txt'), 0, failed],
   ];
-  for (const [p, expected, failing] of rows) {
-    const rec = recorder('IsHiddenFile');
+  for (const [p, expected, [severity, content]] of rows) {
+    const rec = since('IsHiddenFile');
     assert.equal(quarnel.IsHiddenFile(p), expected, p);
-    await settle();
-    const [record] = rec.all();
-    assert.ok(record, p);
-    if (failing) {
-      assert.equal(record.severity, 3);
-      assert.match(record.content, /^GetFileAttributesW err:[1-9]\d*$/);
-    } else {
-      assert.equal(record.severity, 1);
-      assert.match(record.content, /^get dwAttrs:\d+$/);
-    }
+    const records = await rec(true);
+    assert.ok(records.length === 1 && records[0][0] === severity && content.test(records[0][1]), `${p}: ${records}`);
   }
 });
 
 test('SetRunmode sets the variable here at once and persists it for the user', async () => {
   for (const mode of [`m${process.pid}`, 'x']) {
-    const rec = recorder('SetUserEnvironment');
+    const rec = since('SetUserEnvironment');
     assert.equal(quarnel.SetRunmode(mode), undefined);
     assert.equal(process.env.runmode, mode);
     const query = spawnSync('reg', ['query', 'HKCU\\Environment', '/v', 'runmode'], { encoding: 'utf8' });
     assert.match(query.stdout, new RegExp(`runmode\\s+REG_SZ\\s+${mode}\\s*$`, 'm'), query.stdout);
-    await settle();
-    assert.deepEqual(rec.contents(), [`set success key:runmode value:${mode}`]);
+    assert.deepEqual(await rec(), [`set success key:runmode value:${mode}`]);
   }
 });
 
 test('GetMacAddresses returns the physical adapters\' addresses as text', async () => {
-  const rec = recorder('GetMacAddresses');
+  const rec = since('GetMacAddresses');
   const macs = quarnel.GetMacAddresses('ignored');
-  assert.ok(Array.isArray(macs));
   for (const mac of macs) assert.match(mac, /^(|([0-9A-F]{2}:){5}[0-9A-F]{2})$/);
   if (process.env.WINEPREFIX) assert.deepEqual(macs, []); // no connection manager under Wine
-  await settle();
-  assert.deepEqual(rec.contents(), macs.map((m) => `get mac:${m}`));
-  assert.deepEqual(records.filter((r) => r.severity === 3 && /Mac|Adapter/.test(r.func)), []);
+  assert.deepEqual(await rec(), macs.map((m) => `get mac:${m}`));
+  assert.deepEqual(logs.filter((r) => r.severity === 3 && /Mac|Adapter/.test(r.func)), []);
 });

@@ -7,48 +7,25 @@ const { loadTestAddon, startTarget, collectLogs, waitFor, sleep } = require('./s
 // tests can drive. The mapping of touch records is covered by the native tests.
 const addon = loadTestAddon();
 const logs = collectLogs(addon);
-let target;
 
-test.before(async () => {
-  target = await startTarget([[500, 300, 240, 160]]);
-});
-test.after(async () => {
-  await target.stop();
-});
-
-const recordsOf = (func) => logs.filter((r) => r.func === func);
-
-test('over a target window the touch window thread reports the failed touch registration', async () => {
+test('over a target window the touch window thread reports the failed touch registration', async (t) => {
+  const target = await startTarget([[500, 300, 240, 160]]);
+  t.after(() => target.stop());
+  assert.throws(() => addon.test.hookTouchEvent(target.hwnds[0]), { name: 'TypeError', code: 'ARGUMENTS_LENGTH_ERROR' });
   const events = [];
   addon.test.hookTouchEvent(target.hwnds[0], (event) => events.push(event));
-  const failed = await waitFor(() => logs.find(/^RegisterTouchWindow err:/)[0], 5000);
-  assert.ok(failed, JSON.stringify(logs));
-  assert.deepEqual(
-    { func: failed.func, severity: failed.severity, content: failed.content },
-    { func: 'WinTouchHookImpl::MessageLoop', severity: 3, content: 'RegisterTouchWindow err:120' },
-  );
+  assert.ok(await logs.appears(/^RegisterTouchWindow err:/), JSON.stringify(logs));
   await sleep(200);
-  // No window came up, no touch was reported, and the target is untouched and alive.
-  assert.deepEqual(logs.find(/^create windows cuccess/), []);
+  assert.deepEqual(logs.map((r) => [r.func, r.severity, r.content]),
+    [['WinTouchHookImpl::MessageLoop', 3, 'RegisterTouchWindow err:120']]);
+  // No touch was reported, and the target is untouched and alive.
   assert.deepEqual(events, []);
   assert.equal(target.child.exitCode, null);
 });
 
 test('a handle that is no window is refused before any thread starts', async () => {
   const rows = [0, -1, 0x7ffffff0];
-  for (const hwnd of rows) {
-    addon.test.hookTouchEvent(hwnd, () => {});
-  }
-  await waitFor(() => recordsOf('WinTouchHookImpl::CreateProxyWindow').length >= rows.length, 3000);
-  assert.deepEqual(
-    recordsOf('WinTouchHookImpl::CreateProxyWindow').map((r) => [r.severity, r.content]),
-    rows.map((hwnd) => [3, `invalid hWnd:${hwnd}`]),
-  );
-});
-
-test('HookTouchEvent needs a window handle and a callback', () => {
-  assert.throws(() => addon.test.hookTouchEvent(target.hwnds[0]), {
-    name: 'TypeError',
-    code: 'ARGUMENTS_LENGTH_ERROR',
-  });
+  const refusals = logs.since('WinTouchHookImpl::CreateProxyWindow');
+  for (const hwnd of rows) addon.test.hookTouchEvent(hwnd, () => {});
+  assert.deepEqual(await refusals(true, rows.length), rows.map((hwnd) => [3, `invalid hWnd:${hwnd}`]));
 });
