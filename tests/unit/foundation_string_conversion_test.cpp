@@ -57,8 +57,8 @@ TEST(FoundationUtf8, MalformedInputFailsAndLeavesOutputAlone) {
         "\xE2\x82",                  // truncated three-byte sequence
         "\x80",                      // continuation byte as lead
         "x\xBFy",                    // the last continuation value as lead
-        "\xC3\x41",                  // continuation byte below 0x80
-        "\xC3\xC3\xA9",              // continuation byte at or above 0xC0
+        "\xC3\x7F",                  // continuation byte below 0x80
+        "\xC3\xC0",                  // 0xC0 is a lead byte, not a continuation
         "\xF4\x90\x80\x80",          // U+110000
         "\xFF\xBF\xBF\xBF\xBF\xBF",  // six-byte form far beyond U+10FFFF
     };

@@ -34,6 +34,17 @@ protected:
     const std::string fullName_ = "HKEY_CURRENT_USER\\" + subKey_;
 };
 
+// The message of the exception of type E that `action` throws.
+template <typename E, typename Action>
+std::string ThrownMessage(Action&& action) {
+    try {
+        action();
+    } catch (const E& e) {
+        return e.Message();
+    }
+    return "(nothing thrown)";
+}
+
 std::vector<std::string> Sorted(std::vector<std::string> names) {
     std::sort(names.begin(), names.end());
     return names;
@@ -74,12 +85,8 @@ TEST_F(FoundationRegistry, WritesEveryTypeReadsItBackEnumeratesAndDeletesDepthFi
     EXPECT_EQ(reader.GetInt("missing", 7u), 7u);
     EXPECT_EQ(reader.GetInt64("s", 9u), 9u);
     EXPECT_EQ(reader.GetString("i", "fallback"), "fallback");
-    try {
-        reader.GetString("i");
-        ADD_FAILURE() << "a REG_DWORD read as a string";
-    } catch (const Orlix::NotFoundException& e) {
-        EXPECT_EQ(e.Message(), fullName_ + "\\i");
-    }
+    EXPECT_EQ(ThrownMessage<Orlix::NotFoundException>([&] { reader.GetString("i"); }),
+              fullName_ + "\\i");
     EXPECT_THROW(reader.GetInt("s"), Orlix::NotFoundException);
     EXPECT_THROW(reader.GetBinary("q"), Orlix::NotFoundException);
 
@@ -122,23 +129,15 @@ TEST_F(FoundationRegistry, StoredStringsEndAtTheirSizeOrFirstNul) {
 TEST_F(FoundationRegistry, ReadOnlyObjectsRefuseWritesAndMissingKeysGiveDefaults) {
     WinRegistry missing(HKEY_CURRENT_USER, subKey_);
     EXPECT_EQ(missing.GetStringExpand("name", "d"), "d");
-    try {
-        missing.SetString("name", "v");
-        ADD_FAILURE() << "write through a read-only object on a missing key";
-    } catch (const Orlix::NotFoundException& e) {
-        EXPECT_EQ(e.Message(), "Cannot open registry key: : " + fullName_);
-    }
+    EXPECT_EQ(ThrownMessage<Orlix::NotFoundException>([&] { missing.SetString("name", "v"); }),
+              "Cannot open registry key: : " + fullName_);
     EXPECT_FALSE(KeyExists(subKey_));
 
     WinRegistry(HKEY_CURRENT_USER, subKey_, false).SetString("name", "v");
     WinRegistry existing(HKEY_CURRENT_USER, subKey_);
     EXPECT_TRUE(existing.IsReadOnly());
-    try {
-        existing.SetString("name", "w");
-        ADD_FAILURE() << "write through a read-only object";
-    } catch (const Orlix::SystemException& e) {
-        EXPECT_EQ(e.Message(), "Failed to set registry value: " + fullName_ + "\\name");
-    }
+    EXPECT_EQ(ThrownMessage<Orlix::SystemException>([&] { existing.SetString("name", "w"); }),
+              "Failed to set registry value: " + fullName_ + "\\name");
     EXPECT_EQ(existing.GetString("name"), "v");  // still usable after the failure
 }
 
@@ -171,12 +170,9 @@ TEST_F(FoundationRegistry, ChangeNotificationFiresOnceAndCanBeArmedAgain) {
                 }
             },
             false);
-        try {
-            watched.SetChangeNotify([](WinRegistry&) {}, false);
-            ADD_FAILURE() << "armed twice";
-        } catch (const Orlix::SystemException& e) {
-            EXPECT_EQ(e.Message(), "can't SetChangeNotify twice");
-        }
+        EXPECT_EQ(ThrownMessage<Orlix::SystemException>(
+                      [&] { watched.SetChangeNotify([](WinRegistry&) {}, false); }),
+                  "can't SetChangeNotify twice");
         WinRegistry(HKEY_CURRENT_USER, subKey_, false).SetInt("changed", round);
         auto result = fired.get_future();
         ASSERT_EQ(result.wait_for(std::chrono::seconds(10)), std::future_status::ready);
