@@ -8,23 +8,13 @@ const { startTarget, repo } = require('./support');
 const helpers = require(path.join(repo, 'lib', 'helpers.js'));
 const quarnel = require(repo);
 
-test('handleFromBuffer reads the signed 32-bit handle of an Electron handle buffer', () => {
-  const rows = [
-    [[0x34, 0x12, 0, 0, 0, 0, 0, 0], 0x1234],
-    [[0xff, 0xff, 0xff, 0xff], -1],
-    [[0x00, 0x00, 0x00, 0x80, 0, 0, 0, 0], -2147483648],
-  ];
-  for (const [bytes, expected] of rows) {
-    assert.equal(helpers.handleFromBuffer(Buffer.from(bytes)), expected);
-  }
-  assert.throws(() => helpers.handleFromBuffer(Buffer.from([1, 2])), TypeError);
-  assert.throws(() => helpers.handleFromBuffer(1234), TypeError);
-});
-
-test('constants match what the module reports', () => {
-  assert.deepEqual(helpers.KEY_NAMES, ['left', 'up', 'right', 'down', 'pageUp', 'pageDown']);
-  assert.deepEqual(helpers.SEVERITY, { INFO: 1, WARNING: 2, ERROR: 3 });
-  assert.equal(helpers.INVALID_HWND, 2 ** 32 - 1);
+test('handleFromBuffer reads the signed 32-bit handle of an Electron handle buffer; constants match the module', () => {
+  // bytes, handle
+  const rows = [[[0x34, 0x12, 0, 0, 0, 0, 0, 0], 0x1234], [[0xff, 0xff, 0xff, 0xff], -1], [[0, 0, 0, 0x80, 0, 0, 0, 0], -(2 ** 31)]];
+  for (const [bytes, expected] of rows) assert.equal(helpers.handleFromBuffer(Buffer.from(bytes)), expected);
+  for (const bad of [Buffer.from([1, 2]), 1234]) assert.throws(() => helpers.handleFromBuffer(bad), TypeError);
+  assert.deepEqual([helpers.KEY_NAMES, helpers.SEVERITY, helpers.INVALID_HWND],
+    [['left', 'up', 'right', 'down', 'pageUp', 'pageDown'], { INFO: 1, WARNING: 2, ERROR: 3 }, 2 ** 32 - 1]);
 });
 
 test('createProxyWindow resolves with a live proxy handle; an invalid parent rejects on time-out', async (t) => {

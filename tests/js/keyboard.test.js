@@ -2,7 +2,7 @@
 const test = require('node:test');
 const assert = require('node:assert/strict');
 const { spawn } = require('node:child_process');
-const { load, startTarget, targetHelper, targetAppPath, assertCleanExits, waitFor, sleep } = require('./support');
+const { load, startTarget, targetHelper, targetAppPath, waitFor, sleep } = require('./support');
 
 // Keys are injected with SendInput by the target application's helper mode, a process of its
 // own, into the target window, which has the focus and logs every key message it gets.
@@ -20,48 +20,31 @@ const LEFT = '0x25';
 const ALT = '0x12';
 const keyMessages = () => target.lines().filter((line) => /^WM_(SYS)?KEY(DOWN|UP) /.test(line));
 
-test('only releases of the six navigation keys are reported, each as one key name', { timeout: 30000 }, async () => {
-  const rows = [
-    // name, then per injection: keys, the names reported
-    ['arrows and page keys', ['0x25,0x26,0x27,0x28,0x21,0x22', ['left', 'up', 'right', 'down', 'pageUp', 'pageDown']]],
-    ['Home and End, inside the same range', ['0x24,0x23', []]],
-    ['other keys', ['0x41,0x0D,0x20,0x2E,0x70', []]],
-    ['a held key and its auto-repeat, then its release', [`${LEFT}:down,${LEFT}:down,${LEFT}:down`, []], [`${LEFT}:up`, ['left']]],
-    ['Alt+Right released while Alt is held', [`${ALT}:down,0x27,${ALT}:up`, ['right']]],
-  ];
-  for (const [name, ...steps] of rows) {
-    const reports = [];
-    quarnel.HookKeyboardEvent((...args) => reports.push(args));
-    const got = [];
-    for (const [keys] of steps) {
-      const before = reports.length;
-      targetHelper('--send-keys', keys);
-      await sleep(150);
-      got.push(reports.slice(before));
-    }
-    quarnel.UnHookKeyboardEvent();
-    assert.deepEqual(got, steps.map(([, names]) => names.map((n) => [n])), name);
-  }
-  // The Alt row's release was a system key release.
-  assert.ok(keyMessages().some((line) => /^WM_SYSKEYUP .* wParam=39 /.test(line)), keyMessages().join('\n'));
-});
-
-test('every key event reaches the focused window exactly as without the hook', { timeout: 30000 }, async () => {
-  const sequence = `0x25,0x24,${LEFT}:down,${LEFT}:down,${LEFT}:up,${ALT}:down,0x27,${ALT}:up,0x22,0x41`;
+test('only releases of the six navigation keys are reported, each as one key name; the window gets every key as without the hook', { timeout: 30000 }, async () => {
+  const sequence = [
+    '0x25,0x26,0x27,0x28,0x21,0x22', // the six: reported
+    '0x24,0x23', // Home and End, inside the same range: not reported
+    '0x41,0x0D,0x20,0x2E,0x70', // other keys
+    `${LEFT}:down,${LEFT}:down,${LEFT}:down,${LEFT}:up`, // a held key and its auto-repeat: its release
+    `${ALT}:down,0x27,${ALT}:up`, // Alt+Right, released while Alt is held
+  ].join(',');
   target.clearLog();
   targetHelper('--send-keys', sequence);
   await sleep(150);
   const unhooked = keyMessages();
-  assert.equal(unhooked.length, 15);
+  assert.equal(unhooked.length, 13 * 2 + 4 + 4);
 
   target.clearLog();
   const reports = [];
-  quarnel.HookKeyboardEvent((key) => reports.push(key));
+  quarnel.HookKeyboardEvent((...args) => reports.push(args));
   targetHelper('--send-keys', sequence);
-  await waitFor(() => reports.length >= 4, 3000);
+  await waitFor(() => reports.length >= 8, 3000);
+  await sleep(100);
   quarnel.UnHookKeyboardEvent();
   assert.deepEqual(keyMessages(), unhooked);
-  assert.deepEqual(reports, ['left', 'left', 'right', 'pageDown']);
+  assert.deepEqual(reports, ['left', 'up', 'right', 'down', 'pageUp', 'pageDown', 'left', 'right'].map((n) => [n]));
+  // The Alt row's release was a system key release.
+  assert.ok(keyMessages().some((line) => /^WM_SYSKEYUP .* wParam=39 /.test(line)), keyMessages().join('\n'));
 });
 
 test('hooking and unhooking in quick succession never hangs; the last listener replaces the others on one hook', { timeout: 60000 }, async () => {
@@ -104,22 +87,4 @@ test('once UnHookKeyboardEvent has returned, no release reaches JavaScript', { t
   assert.equal(reports.length, atUnhook);
   // The target still got every release.
   assert.equal(keyMessages().filter((line) => line.startsWith('WM_KEYUP ')).length, strokes);
-});
-
-test('a script that exits with the hook installed exits with code 0, 20 times out of 20', { timeout: 180000 }, async () => {
-  const scripts = Array.from({ length: 20 }, (_, run) => {
-    const delay = [0, 60, 150][run % 3];
-    const keys = `require('node:child_process').spawn(${JSON.stringify(targetAppPath)}, ['--send-keys', '0x25,0x26,0x27,0x28'], { stdio: 'ignore' }).unref();`;
-    return `
-      const quarnel = require(process.env.QUARNEL_MODULE);
-      quarnel.HookKeyboardEvent(() => {});
-      ${run % 4 >= 2 ? keys : ''}
-      const end = () => {
-        console.log('ending');
-        ${run % 2 === 0 ? 'process.exit(0);' : '/* the loop runs dry */'}
-      };
-      ${delay === 0 ? 'end();' : `setTimeout(end, ${delay});`}
-    `;
-  });
-  await assertCleanExits(scripts, /ending/, 15000);
 });

@@ -1,23 +1,57 @@
 'use strict';
 const test = require('node:test');
-const { assertCleanExits } = require('./support');
+const { targetAppPath, assertCleanExits } = require('./support');
 
-// The process must end cleanly while worker threads keep posting events and log records,
-// whichever way it ends: with or without ProgramWillQuit, by process.exit or by running dry.
-test('20 exits with callbacks set, events queued and threads posting all end with code 0', async () => {
-  const scripts = Array.from({ length: 20 }, (_, run) => `
-    const quarnel = require(process.env.QUARNEL_MODULE);
-    const addon = require(process.env.QUARNEL_TEST_ADDON);
+// A process must end cleanly, with code 0 and no hang, whatever it left running and whichever
+// way it ends: by process.exit or by running dry, at once or a little later, with or without
+// ProgramWillQuit. Each set-up runs 20 times through those ways.
+const setups = {
+  'worker threads posting events and log records, callbacks set': `
     let delivered = 0;
     quarnel.SetLogCallBack(() => delivered++);
     quarnel.WndProxySetFocusCB(() => {});
     addon.SetLogCallBack(() => delivered++);
     addon.test.startBackgroundPosting(() => delivered++, 4);
-    setTimeout(() => {
-      ${run % 2 === 0 ? 'quarnel.ProgramWillQuit(); addon.ProgramWillQuit();' : ''}
-      console.log('delivered ' + (delivered > 0));
-      ${run % 4 < 2 ? 'process.exit(0);' : '/* the loop runs dry */'}
-    }, 150);
-  `);
-  await assertCleanExits(scripts, /delivered true/, 15000);
-});
+    await sleep(150);
+    if (!delivered) throw new Error('nothing delivered');`,
+  'the keyboard hook installed, sometimes with keys coming in': `
+    quarnel.HookKeyboardEvent(() => {});
+    if (Math.floor(run / 4) % 2) {
+      require('node:child_process').spawn(${JSON.stringify(targetAppPath)}, ['--send-keys', '0x25,0x26,0x27,0x28'],
+        { stdio: 'ignore' }).unref();
+    }`,
+  'proxies and a frame open over another process': `
+    // The target outlives this process a little and then ends by itself.
+    const target = await support.startTarget([[50, 50, 300, 300]], ['--exit-after', '4000']);
+    const created = [];
+    quarnel.WndProxySetFocusCB(() => {});
+    quarnel.WndProxySetWindowCloseCB(() => {});
+    for (let i = 0; i < 3; i++) {
+      quarnel.WndProxyCreateProxyWindow(target.hwnds[0], 60 + 60 * i, 60, 50, 50, (p) => created.push(p));
+    }
+    await support.waitFor(() => created.length === 3);
+    quarnel.WndProxyShowFrame();
+    target.child.unref();`,
+};
+
+for (const [name, setup] of Object.entries(setups)) {
+  test(`exits with ${name} end with code 0`, { timeout: 240000 }, async () => {
+    const runs = Number(process.env.QUARNEL_EXIT_RUNS || 20);
+    await assertCleanExits(Array.from({ length: runs }, (_, run) => `
+      const quarnel = require(process.env.QUARNEL_MODULE);
+      const addon = require(process.env.QUARNEL_TEST_ADDON);
+      const support = require(${JSON.stringify(require.resolve('./support'))});
+      const sleep = support.sleep;
+      const run = ${run};
+      (async () => {
+        ${setup}
+        const end = () => {
+          ${run % 2 === 0 ? 'quarnel.ProgramWillQuit(); addon.ProgramWillQuit();' : ''}
+          console.log('ending');
+          ${run % 4 < 2 ? 'process.exit(0);' : '/* the loop runs dry */'}
+        };
+        ${run % 3 === 0 ? 'end();' : `setTimeout(end, ${run % 3 === 1 ? 60 : 150});`}
+      })();
+    `), /ending/);
+  });
+}

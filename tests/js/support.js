@@ -28,13 +28,7 @@ async function waitFor(check, timeoutMs = 5000, stepMs = 25) {
 const tempFile = (prefix) =>
   path.join(os.tmpdir(), `${prefix}-${process.pid}-${Date.now()}-${Math.random().toString(16).slice(2)}`);
 
-function fileLines(file) {
-  try {
-    return fs.readFileSync(file, 'utf8').split(/\r?\n/).filter(Boolean);
-  } catch {
-    return [];
-  }
-}
+const fileLines = (file) => (fs.existsSync(file) ? fs.readFileSync(file, 'utf8').split(/\r?\n/).filter(Boolean) : []);
 
 // The target application's report of itself, { pid, cwd }, once it has written it.
 function readyLine(logPath) {
@@ -53,7 +47,6 @@ class Target {
   lines() {
     return fileLines(this.logPath);
   }
-
   dump() {
     return this.lines().join(' | ');
   }
@@ -63,20 +56,17 @@ class Target {
     return this.lines()
       .map((line) => /^(WM_\w+) hwnd=(-?\d+) wParam=(\d+) lParam=(-?\d+)(?: x=(-?\d+) y=(-?\d+))?$/.exec(line))
       .filter((m) => m && (!name || m[1] === name))
-      .map(([, n, hwnd, wParam, lParam, x, y]) => ({
-        name: n, hwnd: Number(hwnd), wParam: Number(wParam), lParam: Number(lParam),
-        x: x === undefined ? undefined : Number(x), y: y === undefined ? undefined : Number(y),
-      }));
+      .map(([, n, ...numbers]) => {
+        const [hwnd, wParam, lParam, x, y] = numbers.map((v) => (v === undefined ? undefined : Number(v)));
+        return { name: n, hwnd, wParam, lParam, x, y };
+      });
   }
-
   clearLog() {
     fs.writeFileSync(this.logPath, '');
   }
-
   waitForMessage(name, predicate = () => true, timeoutMs = 3000) {
     return waitFor(() => this.messages(name).find(predicate), timeoutMs);
   }
-
   async stop() {
     if (this.child.exitCode === null) {
       this.child.kill();
@@ -120,10 +110,7 @@ function runScript(source, { timeoutMs = 20000, env = {} } = {}) {
     child.stdout.on('data', (d) => (output += d));
     child.stderr.on('data', (d) => (output += d));
     let timedOut = false;
-    const timer = setTimeout(() => {
-      timedOut = true;
-      child.kill();
-    }, timeoutMs);
+    const timer = setTimeout(() => (timedOut = true) && child.kill(), timeoutMs);
     child.on('exit', (code, signal) => {
       clearTimeout(timer);
       fs.rmSync(file, { force: true });
