@@ -3,6 +3,8 @@
 // How a proxy window hands the input that lands on it to the window beneath: which messages
 // go on, how their coordinates are unpacked and packed again, and what a touch becomes.
 // Free of Win32 so that every decision is tested natively.
+#include "core/touch_mapping.h"
+
 #include <cstdint>
 #include <vector>
 
@@ -78,11 +80,6 @@ inline bool ForwardsTouch(uint32_t contacts) {
     return contacts <= 1;
 }
 
-// Touch positions come in hundredths of a pixel; integer division truncates toward zero.
-inline int32_t TouchToPixels(int32_t hundredths) {
-    return hundredths / 100;
-}
-
 struct TouchRecord {
     int32_t x = 0;  // hundredths of a screen pixel
     int32_t y = 0;
@@ -105,7 +102,7 @@ inline std::vector<TouchStep> PlanTouchForwarding(const std::vector<TouchRecord>
     }
     for (const TouchRecord& record : records) {
         TouchStep step;
-        step.screen = {TouchToPixels(record.x), TouchToPixels(record.y)};
+        step.screen = {HundredthsToPixels(record.x), HundredthsToPixels(record.y)};
         if ((record.flags & kTouchEventMove) != 0) {
             step.message = kWmMouseMove;
         } else if ((record.flags & kTouchEventUp) != 0) {
