@@ -110,17 +110,15 @@ TEST_F(FoundationRegistry, WritesEveryTypeReadsItBackEnumeratesAndDeletesDepthFi
 
 TEST_F(FoundationRegistry, StoredStringsEndAtTheirSizeOrFirstNul) {
     WinRegistry(HKEY_CURRENT_USER, subKey_, false).SetInt("made", 1);
-    HKEY key = nullptr;
-    ASSERT_EQ(
-        RegOpenKeyExW(HKEY_CURRENT_USER, Orlix::Utf8ToWide(subKey_).c_str(), 0, KEY_WRITE, &key),
-        ERROR_SUCCESS);
+    const std::wstring path = Orlix::Utf8ToWide(subKey_);
     const wchar_t unterminated[] = {L'a', L'b', L'c'};
     const wchar_t embedded[] = L"ab\0cd";
-    RegSetValueExW(key, L"raw", 0, REG_SZ, reinterpret_cast<const BYTE*>(unterminated),
-                   sizeof(unterminated));
-    RegSetValueExW(key, L"nul", 0, REG_SZ, reinterpret_cast<const BYTE*>(embedded),
-                   sizeof(embedded));
-    RegCloseKey(key);
+    ASSERT_EQ(RegSetKeyValueW(HKEY_CURRENT_USER, path.c_str(), L"raw", REG_SZ, unterminated,
+                              sizeof(unterminated)),
+              ERROR_SUCCESS);
+    ASSERT_EQ(RegSetKeyValueW(HKEY_CURRENT_USER, path.c_str(), L"nul", REG_SZ, embedded,
+                              sizeof(embedded)),
+              ERROR_SUCCESS);
     WinRegistry reader(HKEY_CURRENT_USER, subKey_);
     EXPECT_EQ(reader.GetString("raw"), "abc");
     EXPECT_EQ(reader.GetString("nul"), "ab");
