@@ -182,18 +182,17 @@ test('on a second screen size the display queries follow the screen', { timeout:
   const [script, output] = [`Z:\\tmp\\${name}.js`, `Z:\\tmp\\${name}.out`];
   t.after(() => [script, output].forEach((file) => fs.rmSync(file, { force: true })));
   fs.writeFileSync(script, `
-    const { load, collectLogs, targetHelper, sleep } = require(${JSON.stringify(path.join(__dirname, 'support.js'))});
-    (async () => {
-      const quarnel = load();
-      const logs = collectLogs(quarnel);
-      const monitor = quarnel.GetMainMonitorReslution();
-      const moved = quarnel.InputMouseMove(monitor.width - 1, monitor.height - 1);
-      await sleep(200);
+    const { load, collectLogs, targetHelper, sleep } = require(${JSON.stringify(require.resolve('./support'))});
+    const quarnel = load();
+    const logs = collectLogs(quarnel);
+    const monitor = quarnel.GetMainMonitorReslution();
+    const moved = quarnel.InputMouseMove(monitor.width - 1, monitor.height - 1);
+    sleep(200).then(() => {
       const cursor = targetHelper('--query-cursor').split(',').map(Number);
       const desk = logs.filter((r) => r.func === 'QuarnelImpl::GetDeskRect').map((r) => r.content);
       console.log('RESULT ' + JSON.stringify({ monitor, moved, cursor, desk }));
       process.exit(0);
-    })();
+    });
   `);
   const command = `cd ${unixRepo} && scripts/wine-run node /tmp/${name}.js > /tmp/${name}.tmp 2>&1;` +
     ` echo rc=$? >> /tmp/${name}.tmp; mv /tmp/${name}.tmp /tmp/${name}.out`;
@@ -205,11 +204,8 @@ test('on a second screen size the display queries follow the screen', { timeout:
   // `start /unix` returns at once: the nested session signals its end by its output file.
   assert.ok(await waitFor(() => fs.existsSync(output), 200000, 250), 'the nested session did not finish');
   const text = fs.readFileSync(output, 'utf8');
-  const line = text.split(/\r?\n/).find((l) => l.startsWith('RESULT '));
-  assert.ok(line, text);
-  const result = JSON.parse(line.slice('RESULT '.length));
-  assert.deepEqual(result.monitor, { width, height });
-  assert.equal(result.moved, -1);
+  const result = JSON.parse((/^RESULT (.*)$/m.exec(text) || assert.fail(text))[1]);
+  assert.deepEqual([result.monitor, result.moved, result.desk.at(-1)], [{ width, height }, -1, `width:${width} height:${height}`]);
   assert.ok(near(result.cursor, [width - 1, height - 1]), `cursor ${result.cursor}`);
   assert.equal(result.desk.at(-1), `width:${width} height:${height}`);
 });

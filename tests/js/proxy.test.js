@@ -62,11 +62,10 @@ test('no proxy windows: no frame', async () => {
 
 test('a frame outlines its proxy in green, lets clicks through and goes away when hidden', async () => {
   const proxy = await createProxy(parentB, 100, 200, 300, 100);
-  // The frame's outer two pixels, the inside next to them, and the outside next to those.
-  const ring = [[100, 200], [101, 201], [399, 299], [398, 298], [250, 200], [250, 201], [100, 250],
-    [101, 250], [399, 250], [398, 250], [250, 299], [250, 298]];
-  const inside = [[102, 202], [397, 297], [250, 250], [102, 250], [250, 202]];
-  const outside = [[99, 199], [400, 300], [250, 199], [250, 300], [99, 250], [400, 250]];
+  // Corners and edge middles `d` pixels inside the proxy's rectangle (100, 200)-(399, 299): the
+  // frame's outer two pixels are green, the inside next to them and the outside stay as they were.
+  const edge = (d) => [[100 + d, 200 + d], [399 - d, 299 - d], [250, 200 + d], [250, 299 - d], [100 + d, 250], [399 - d, 250]];
+  const [ring, inside, outside] = [[...edge(0), ...edge(1)], [...edge(2), [250, 250]], edge(-1)];
   await sleep(300);
   const before = pixels([...ring, ...inside, ...outside]);
 
