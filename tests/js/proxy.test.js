@@ -61,6 +61,7 @@ test('no proxy windows: no frame', async () => {
 });
 
 test('a frame outlines its proxy in green, lets clicks through and goes away when hidden', async () => {
+  // Listed: the frame display, which walks the table of proxies, finds it.
   const proxy = await createProxy(parentB, 100, 200, 300, 100);
   // Corners and edge middles `d` pixels inside the proxy's rectangle (100, 200)-(399, 299): the
   // frame's outer two pixels are green, the inside next to them and the outside stay as they were.
@@ -81,7 +82,7 @@ test('a frame outlines its proxy in green, lets clicks through and goes away whe
   targetHelper('--cursor', '101,250');
   quarnel.InputMouseLeftClick();
   const up = await target.waitForMessage('WM_LBUTTONUP');
-  assert.deepEqual([up.hwnd, up.x, up.y], [parentB, 101 - 600, 250 - 50]);
+  assert.deepEqual([up?.hwnd, up?.x, up?.y], [parentB, 101 - 600, 250 - 50], target.dump());
 
   quarnel.WndProxyHideFrame();
   await waitFor(() => pixels(ring).every((p, i) => p === before[i]), 3000);
@@ -115,7 +116,7 @@ test('a frame stays where it was made; showing twice makes two', async () => {
   await closeProxy(proxy);
 });
 
-test('proxies are made as asked, announced once, listed, each with a class of its own, and resized', async () => {
+test('proxies are made as asked, announced once, each with a class of its own, and resized', async () => {
   // Two asked for at the same time.
   const rects = [[100, 200, 300, 100], [420, 200, 100, 50]];
   const { hwnds, payloads } = await createProxies(...rects.map((r) => [parentA, ...r]));
@@ -135,10 +136,6 @@ test('proxies are made as asked, announced once, listed, each with a class of it
     classes.push(className);
   }
   assert.notEqual(classes[0], classes[1]);
-  // Listed: the frame display, which walks the table, finds it.
-  quarnel.WndProxyShowFrame();
-  assert.ok(await logs.appears(new RegExp(`^create follow frame window cuccess hwnd:\\d+ followHWnd:${hwnds[0]} `)));
-  quarnel.WndProxyHideFrame();
 
   // Resizing answers the number 1, or 0 once the proxy is gone.
   const [proxy] = hwnds;
