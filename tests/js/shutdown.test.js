@@ -12,8 +12,7 @@ const setups = {
     quarnel.WndProxySetFocusCB(() => {});
     addon.SetLogCallBack(() => delivered++);
     addon.test.startBackgroundPosting(() => delivered++, 4);
-    await sleep(150);
-    if (!delivered) throw new Error('nothing delivered');`,
+    if (!(await support.waitFor(() => delivered > 0, 2000))) throw new Error('nothing delivered');`,
   'the keyboard hook installed, sometimes with keys coming in': `
     quarnel.HookKeyboardEvent(() => {});
     if (Math.floor(run / 4) % 2) {
@@ -41,7 +40,6 @@ for (const [name, setup] of Object.entries(setups)) {
       const quarnel = require(process.env.QUARNEL_MODULE);
       const addon = require(process.env.QUARNEL_TEST_ADDON);
       const support = require(${JSON.stringify(require.resolve('./support'))});
-      const sleep = support.sleep;
       const run = ${run};
       (async () => {
         ${setup}
