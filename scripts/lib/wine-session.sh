@@ -1,7 +1,8 @@
 # Sourced by the scripts that run Windows programs: a private Xvfb display and Wine prefix
 # for one run, stopped again by whoever started them.
 #
-#   wine_session_start [arch]    arch: x64 (default) or ia32
+#   wine_session_start [arch]    arch: x64 (default), ia32 (a pure 32-bit prefix) or wow64 (the
+#                                32-bit node.exe in a 64-bit prefix, as on 64-bit Windows)
 #   wine_run OUT program args... runs a Windows program with stdout+stderr in OUT (node.exe
 #                                fails on a pipe); returns its exit code
 #   wine_session_stop
@@ -19,6 +20,31 @@ session_started_server=0
 wine() { "${session_loader:-/usr/lib/wine/wine64}" "$@" {session_lock_fd}>&-; }
 wineserver() { command wineserver "$@" {session_lock_fd}>&-; }
 
+# 32-bit Wine needs a kernel that runs 32-bit programs: some virtual machines (and kernels
+# booted with ia32_emulation=0) refuse them with "Exec format error". A four-instruction i386
+# program that exits with 7 tells, before anything is installed.
+i386_runnable() {
+  local dir code=0
+  dir=$(mktemp -d)
+  printf '.globl _start\n_start:\n movl $1, %%eax\n movl $7, %%ebx\n int $0x80\n' >"$dir/p.s"
+  if as --32 -o "$dir/p.o" "$dir/p.s" 2>/dev/null && ld -m elf_i386 -o "$dir/p" "$dir/p.o" 2>/dev/null; then
+    "$dir/p" 2>/dev/null || code=$?
+  fi
+  rm -rf "$dir"
+  [ "$code" = 7 ]
+}
+
+# Why the 32-bit node.exe cannot be run here; prints nothing when it can.
+ia32_blocker() {
+  if ! i386_runnable; then
+    echo "this kernel cannot run 32-bit programs"
+  elif ! dpkg-query -W -f='${Status}' wine32:i386 2>/dev/null | grep -q "install ok installed"; then
+    echo "wine32:i386 is not installed"
+  elif [ ! -f "$repo/.cache/node-win-x86/node.exe" ]; then
+    echo "the Windows x86 node.exe is missing"
+  fi
+}
+
 wine_session_start() {
   local arch=${1:-x64}
   export WINEDEBUG=${WINEDEBUG:--all}
@@ -27,6 +53,12 @@ wine_session_start() {
   if [ "$arch" = ia32 ]; then
     export WINEARCH=win32
     session_loader=/usr/lib/wine/wine
+    session_node="$repo/.cache/node-win-x86/node.exe"
+  elif [ "$arch" = wow64 ]; then
+    # The 64-bit loader hands 32-bit programs to the 32-bit one, with the prefix's SysWOW64 and
+    # registry views.
+    export WINEARCH=win64
+    session_loader=/usr/lib/wine/wine64
     session_node="$repo/.cache/node-win-x86/node.exe"
   else
     export WINEARCH=win64
@@ -79,7 +111,8 @@ wine_session_start() {
   # The first process that needs the desktop window starts explorer.exe, which then keeps that
   # process's output handles open: let a throwaway window do it, so no test runner inherits it.
   local app
-  for app in "$repo/build/win-$arch/tests/fixtures/target_app.exe" "${QUARNEL_BUILD_ROOT:-$repo/build}/win-$arch/tests/fixtures/target_app.exe"; do
+  local build_arch=${arch/wow64/ia32}
+  for app in "$repo/build/win-$build_arch/tests/fixtures/target_app.exe" "${QUARNEL_BUILD_ROOT:-$repo/build}/win-$build_arch/tests/fixtures/target_app.exe"; do
     if [ -f "$app" ]; then
       wine "$app" --window 0,0,1,1 --exit-after 1 >/dev/null 2>&1 </dev/null || true
       break

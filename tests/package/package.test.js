@@ -76,11 +76,16 @@ test('npm pack gives a tarball that installs without a compiler and loads under 
     console.log(JSON.stringify({ count: Object.keys(quarnel).length, arch: process.arch,
       resolution: quarnel.GetMainMonitorReslution(), handle: helpers.handleFromBuffer(Buffer.from([1, 2, 0, 0, 0, 0, 0, 0])) }));
   `);
-  const wine = run(path.join(repo, 'scripts', 'wine-run'), ['node', 'check.js'], { cwd: app });
-  assert.equal(wine.status, 0, wine.stdout + wine.stderr);
-  const result = JSON.parse(wine.stdout.trim().split('\n').pop());
-  assert.equal(result.count, 32);
-  assert.equal(result.arch, 'x64');
-  assert.equal(result.handle, 0x0201);
-  assert.ok(result.resolution.width > 0);
+  // The same install serves both Windows node builds: each must pick its own prebuild.
+  const archs = ['x64'];
+  const blocker = run('bash', ['-c', '. scripts/lib/wine-session.sh && ia32_blocker']).stdout.trim();
+  if (!blocker) archs.push('ia32');
+  for (const arch of archs) {
+    const wine = run(path.join(repo, 'scripts', 'wine-run'), ['node', 'check.js'],
+      { cwd: app, env: { ...process.env, QUARNEL_ARCH: arch } });
+    assert.equal(wine.status, 0, wine.stdout + wine.stderr);
+    const result = JSON.parse(wine.stdout.trim().split('\n').pop());
+    assert.deepEqual([result.arch, result.count, result.handle], [arch, 32, 0x0201]);
+    assert.ok(result.resolution.width > 0);
+  }
 });
