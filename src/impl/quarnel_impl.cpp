@@ -25,6 +25,10 @@ intptr_t HandleValue(HWND hwnd) {
     return reinterpret_cast<intptr_t>(hwnd);
 }
 
+// SendInput rejects every record when its size argument is not the system's INPUT size: the
+// 32-bit union is 24 bytes after the type, the 64-bit one 32 after padding.
+static_assert(sizeof(INPUT) == (sizeof(void*) == 8 ? 40 : 28), "INPUT layout");
+
 // Re-applies the frame so that a changed extended style takes effect, leaving position,
 // size and z-order alone.
 BOOL RefreshFrame(HWND hwnd) {
