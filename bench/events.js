@@ -2,10 +2,10 @@
 // Event delivery from a worker thread to a JavaScript callback: the module's queue against
 // Node's napi_threadsafe_function with the same payload, plus the cost of a log statement
 // while no log callback is set. Prints figures; asserts nothing.
-//   scripts/wine-run node bench/events.js
+//   [QUARNEL_ARCH=ia32] scripts/wine-run node bench/events.js
 const path = require('node:path');
 
-const buildDir = path.resolve(__dirname, '..', process.env.QUARNEL_BUILD || 'build/win-x64');
+const buildDir = path.resolve(__dirname, '..', process.env.QUARNEL_BUILD || `build/win-${process.arch}`);
 const addon = require(path.join(buildDir, 'tests', 'windows', 'quarnel_test.node'));
 const bench = addon.test;
 

@@ -49,7 +49,8 @@ wine_session_start() {
   local arch=${1:-x64}
   export WINEDEBUG=${WINEDEBUG:--all}
   export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
-  export WINEPREFIX=${QUARNEL_WINEPREFIX:-$repo/build/wine/prefix-$arch}
+  # wow64 runs in the 64-bit prefix, which has a SysWOW64 once wine32 is installed.
+  export WINEPREFIX=${QUARNEL_WINEPREFIX:-$repo/build/wine/prefix-${arch/wow64/x64}}
   if [ "$arch" = ia32 ]; then
     export WINEARCH=win32
     session_loader=/usr/lib/wine/wine

@@ -122,6 +122,42 @@ test('GetMachineRegString reads local machine strings and answers "" for missing
   }
 });
 
+// On 64-bit Windows a 32-bit process reads the 32-bit registry view under SOFTWARE and finds
+// SysWOW64 behind System32 paths; a 64-bit one sees both as named. Each place gets a different
+// answer, so the result tells which one the module looked at.
+test('the registry view and System32 are those of the module\'s bitness', async (t) => {
+  const windir = process.env.SystemRoot || 'C:\\windows';
+  const wow = path.join(windir, 'SysWOW64');
+  if (!fs.existsSync(wow)) return t.skip('a 32-bit system has one view of each');
+  const redirected = process.arch === 'ia32';
+  const name = `quarnel-view-${process.pid}`;
+  const key = `SOFTWARE\\${name}`;
+  const reg = (...args) => spawnSync('reg', args, { encoding: 'utf8' });
+  const files = [path.join(windir, redirected ? 'Sysnative' : 'System32', `${name}.txt`),
+    path.join(wow, `${name}.txt`), path.join(wow, `${name}.exe`)];
+  t.after(() => {
+    for (const view of ['/reg:32', '/reg:64']) reg('delete', `HKLM\\${key}`, '/f', view);
+    files.forEach((file) => fs.rmSync(file, { force: true }));
+  });
+  for (const view of ['64', '32']) {
+    const added = reg('add', `HKLM\\${key}`, '/v', 'Bits', '/d', view, '/f', `/reg:${view}`);
+    assert.equal(added.status, 0, added.stdout + added.stderr);
+  }
+  // Hidden in the 64-bit System32, plain in SysWOW64; the program only in SysWOW64.
+  fs.writeFileSync(files[0], 'x');
+  fs.writeFileSync(files[1], 'x');
+  assert.equal(spawnSync('attrib', ['+h', files[0]]).status, 0);
+  fs.copyFileSync(targetAppPath, files[2]);
+
+  assert.equal(quarnel.GetMachineRegString(key, 'Bits'), redirected ? '32' : '64');
+  const attributes = since('IsHiddenFile');
+  assert.equal(quarnel.IsHiddenFile(path.join(windir, 'System32', `${name}.txt`)), redirected ? 0 : 1);
+  assert.match((await attributes()).join('|'), /^get dwAttrs:\d+$/);
+  const started = quarnel.StartProcess(path.join(windir, 'System32', `${name}.exe`), ['--exit-after', '2000'], '');
+  t.after(() => started.pid && alive(started.pid) && process.kill(started.pid));
+  assert.equal(started.status, redirected ? 1 : 0, JSON.stringify(started));
+});
+
 test('IsHiddenFile answers 1 only for the hidden attribute', async () => {
   const dir = fs.mkdtempSync(path.join(scratch, 'hidden-'));
   const [plain, hiddenFile, hiddenDir] = ['plain.txt', 'hidden.txt', 'hiddendir'].map((n) => path.join(dir, n));
