@@ -46,7 +46,11 @@ ia32_blocker() {
 }
 
 wine_session_start() {
-  local arch=${1:-x64}
+  local arch=${1:-x64} blocker
+  if [ "$arch" != x64 ]; then
+    blocker=$(ia32_blocker)
+    [ -z "$blocker" ] || { echo "wine-session: no $arch session: $blocker" >&2; return 1; }
+  fi
   export WINEDEBUG=${WINEDEBUG:--all}
   export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
   # wow64 runs in the 64-bit prefix, which has a SysWOW64 once wine32 is installed.
