@@ -109,6 +109,11 @@ wine_session_start() {
     # Node refuses to start on the default Windows 7 version.
     wine winecfg -v win10 >/dev/null 2>&1
     wineserver -w
+    if [ ! -d "$WINEPREFIX/drive_c" ]; then
+      echo "wine-session: $session_loader could not make $WINEPREFIX" >&2
+      wine_session_stop
+      return 1
+    fi
     printf '%s' "$stamp" >"$WINEPREFIX/.quarnel-ready"
   fi
   wineserver -p >/dev/null 2>&1 &
