@@ -31,10 +31,12 @@ class BrowserWindow {
     this.options = options;
   }
 
-  // Electron hands the HWND out as the bytes of a pointer.
+  // Electron hands the HWND out as the bytes of a pointer: four of them in a 32-bit process.
   getNativeWindowHandle() {
-    const buffer = Buffer.alloc(8);
-    buffer.writeBigInt64LE(BigInt(process.env.FAKE_ELECTRON_HWND));
+    const hwnd = Number(process.env.FAKE_ELECTRON_HWND);
+    const buffer = Buffer.alloc(process.arch === 'ia32' ? 4 : 8);
+    if (buffer.length === 4) buffer.writeInt32LE(hwnd);
+    else buffer.writeBigInt64LE(BigInt(hwnd));
     return buffer;
   }
 }

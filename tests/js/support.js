@@ -8,7 +8,7 @@ const assert = require('node:assert/strict');
 const { spawn, spawnSync } = require('node:child_process');
 
 const repo = path.resolve(__dirname, '..', '..');
-const buildDir = path.resolve(repo, process.env.QUARNEL_BUILD || 'build/win-x64');
+const buildDir = path.resolve(repo, process.env.QUARNEL_BUILD || `build/win-${process.arch}`);
 const modulePath = path.join(buildDir, 'Quarnel.node');
 const testAddonPath = path.join(buildDir, 'tests', 'windows', 'quarnel_test.node');
 const targetAppPath = path.join(buildDir, 'tests', 'fixtures', 'target_app.exe');
