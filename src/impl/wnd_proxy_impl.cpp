@@ -325,7 +325,10 @@ void WndProxyImpl::CloseWindow(int hwnd) {
 void WndProxyImpl::CloseAllWindow(int parentHwnd) {
     QLOG(LOG_INFO) << "close all child window by parentHWnd:" << parentHwnd;
     // Released after the lock: dropping a callback may hand its JavaScript function on.
-    CallbackSlot close, focus, blur;
+    // Cleared before any close is posted, so a fast window thread has nothing to report to.
+    CallbackSlot close = Clear(windowCloseCallback);
+    CallbackSlot focus = Clear(focusCallback);
+    CallbackSlot blur = Clear(blurCallback);
     std::lock_guard<std::mutex> lock(proxyMutex);
     for (auto entry = parentOfWindow.begin(); entry != parentOfWindow.end();) {
         if (entry->second == parentHwnd) {
@@ -335,9 +338,6 @@ void WndProxyImpl::CloseAllWindow(int parentHwnd) {
             ++entry;
         }
     }
-    close = Clear(windowCloseCallback);
-    focus = Clear(focusCallback);
-    blur = Clear(blurCallback);
 }
 
 std::unordered_map<int, int> WndProxyImpl::GetProxyWindows() {
