@@ -45,7 +45,7 @@ function callCost(fn, iterations) {
 
 async function main() {
   // Measured first, while no log callback has ever been set in this process.
-  const iterations = 2000000;
+  const iterations = 20000000;
   bench.benchLogSiteCost(10000);
   const idleLog = bench.benchLogSiteCost(iterations);
   callCost(bench.benchNothing, 100000);

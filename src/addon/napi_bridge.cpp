@@ -232,7 +232,6 @@ napi_value napi_callback::call(size_t argc, const napi_value* argv) {
     if (ref_ == nullptr) {
         return nullptr;
     }
-    escapable_handle_scope scope(env_);
     napi_value function = nullptr;
     napi_value global = nullptr;
     if (napi_get_reference_value(env_, ref_, &function) != napi_ok ||
@@ -252,7 +251,7 @@ napi_value napi_callback::call(size_t argc, const napi_value* argv) {
         }
         return nullptr;
     }
-    return scope.escape(result);
+    return result;
 }
 
 namespace {

@@ -91,7 +91,8 @@ public:
     // Calls the function with the global object as receiver inside a callback scope of the
     // async context captured when the callback was made: microtasks and nextTick callbacks it
     // queues run right after it, and AsyncLocalStorage sees the store active at that time.
-    // Null when it cannot be called.
+    // Its result lives in the caller's handle scope (every event opens one). Null when it
+    // cannot be called.
     napi_value call(size_t argc, const napi_value* argv);
     bool on_owner_thread() const { return std::this_thread::get_id() == owner_; }
     // Forgets the reference without an N-API call (the environment reclaims it).

@@ -289,9 +289,16 @@ void WndProxyImpl::MessageLoop(int parentHwnd, int x, int y, int width, int heig
         TranslateMessage(&msg);
         DispatchMessageW(&msg);
     }
-    Notify(windowCloseCallback, hwnd);
-    std::lock_guard<std::mutex> lock(proxyMutex);
-    parentOfWindow.erase(hwnd);
+    // A window that CloseAllWindow already unlisted ends without a report, however late its
+    // thread gets here (a newer close callback may be set by then).
+    bool listed = false;
+    {
+        std::lock_guard<std::mutex> lock(proxyMutex);
+        listed = parentOfWindow.erase(hwnd) != 0;
+    }
+    if (listed) {
+        Notify(windowCloseCallback, hwnd);
+    }
     QLOG(LOG_INFO) << "end message loop childHWnd:" << hwnd;
 }
 
