@@ -144,13 +144,13 @@ void QuarnelAddon::StopComponents() {
 
 void QuarnelAddon::OnEnvironmentCleanup(void* self) noexcept {
     auto* addon = static_cast<QuarnelAddon*>(self);
+    uv_loop_t* loop = nullptr;
+    const bool worker =
+        napi_get_uv_event_loop(addon->ownerEnv, &loop) == napi_ok && loop != uv_default_loop();
     // From here on the environment is going away: references it owns are reclaimed with it,
     // and nothing may call into it.
     napi::lifecycle().advance(quarnel::Stage::Detached);
     logSink.store(nullptr, std::memory_order_release);
-    uv_loop_t* loop = nullptr;
-    const bool worker =
-        napi_get_uv_event_loop(addon->ownerEnv, &loop) == napi_ok && loop != uv_default_loop();
     try {
         if (worker) {
             // A Worker ends while the process goes on: its hook and windows must not outlive
