@@ -15,7 +15,7 @@ void CallWith(const std::shared_ptr<napi::napi_callback>& callback, napi_value a
 
 void CallbackTaskI::Invoke() {
     std::shared_ptr<napi::napi_callback> target = callback.lock();
-    if (target != nullptr && target->env() != nullptr) {
+    if (target != nullptr && target->env() != nullptr && !target->revoked()) {
         Execute(target->env(), target);
     }
 }

@@ -7,20 +7,35 @@
 
 namespace {
 
+// The hooks, windows and event queue belong to one JavaScript thread; any other (a Worker)
+// is refused before anything changes.
+napi_value ThrowNotOwner(napi_env env) {
+    napi_throw_error(env, "QUARNEL_MAIN_THREAD_ONLY",
+                     "Quarnel can only be called from the JavaScript thread that first used it "
+                     "(normally the main thread)");
+    return nullptr;
+}
+
 // Every export is this thin entry over the add-on method of the same name. No C++ exception
 // crosses into the host.
 template <napi_value (QuarnelAddon::*Method)(napi_env, napi_callback_info)>
 napi_value Entry(napi_env env, napi_callback_info info) noexcept {
     try {
-        QuarnelAddon& addon = QuarnelAddon::GetInstance();
-        addon.AttachEnvironment(env);
-        return (addon.*Method)(env, info);
+        QuarnelAddon* addon = QuarnelAddon::ForEnvironment(env);
+        if (addon == nullptr) {
+            return ThrowNotOwner(env);
+        }
+        return (addon->*Method)(env, info);
     } catch (...) {
         return nullptr;
     }
 }
 
-napi_value ProgramWillQuitEntry(napi_env, napi_callback_info) noexcept {
+// Builds nothing: an application may announce its exit before it ever used the module.
+napi_value ProgramWillQuitEntry(napi_env env, napi_callback_info) noexcept {
+    if (QuarnelAddon::Existing() != nullptr && QuarnelAddon::ForEnvironment(env) == nullptr) {
+        return ThrowNotOwner(env);
+    }
     napi::program_will_quit();
     return nullptr;
 }
@@ -79,7 +94,7 @@ napi_value Init(napi_env env, napi_value exports) {
 extern "C" BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID reserved) {
     // A non-null `reserved` on detach means ExitProcess: every other thread is already gone.
     if (reason == DLL_PROCESS_DETACH && reserved != nullptr) {
-        MarkProcessExiting();
+        napi::lifecycle().advance(quarnel::Stage::Exiting);
     }
     return TRUE;
 }

@@ -131,6 +131,18 @@ Fn* Bound(std::atomic<Fn*>& slot, const char* name) noexcept {
       (napi_env env, napi_value recv, napi_value func, size_t argc, const napi_value* argv,       \
        napi_value* result),                                                                       \
       (env, recv, func, argc, argv, result), napi_generic_failure)                                \
+    X(napi_status, napi_make_callback,                                                            \
+      (napi_env env, napi_async_context async_context, napi_value recv, napi_value func,          \
+       size_t argc, const napi_value* argv, napi_value* result),                                  \
+      (env, async_context, recv, func, argc, argv, result), napi_generic_failure)                 \
+    X(napi_status, napi_async_init,                                                               \
+      (napi_env env, napi_value async_resource, napi_value async_resource_name,                   \
+       napi_async_context* result),                                                               \
+      (env, async_resource, async_resource_name, result), napi_generic_failure)                   \
+    X(napi_status, napi_async_destroy, (napi_env env, napi_async_context async_context),         \
+      (env, async_context), napi_generic_failure)                                                 \
+    X(napi_status, napi_get_uv_event_loop, (napi_env env, struct uv_loop_s** loop), (env, loop),  \
+      napi_generic_failure)                                                                       \
     X(napi_status, napi_is_exception_pending, (napi_env env, bool* result), (env, result),       \
       napi_generic_failure)                                                                       \
     X(napi_status, napi_get_and_clear_last_exception, (napi_env env, napi_value * result),       \

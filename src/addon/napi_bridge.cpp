@@ -59,8 +59,8 @@ napi_value make_int32(napi_env env, const int32_t& value) {
 }
 
 napi_value make_bool(napi_env env, const bool& value) {
-    return make_escaped(env,
-                        [&](napi_value* out) { return napi_create_int32(env, value ? 1 : 0, out); });
+    return make_escaped(
+        env, [&](napi_value* out) { return napi_create_int32(env, value ? 1 : 0, out); });
 }
 
 napi_value make_uint32(napi_env env, const uint32_t& value) {
@@ -186,17 +186,16 @@ void object_ref::release() {
     }
 }
 
-// ---- process-wide flags ----
+// ---- lifecycle ----
 
-namespace {
-std::atomic<bool> quitting{false};
-std::atomic<bool> teardown{false};
-}  // namespace
+quarnel::Lifecycle& lifecycle() {
+    static quarnel::Lifecycle state;
+    return state;
+}
 
-void program_will_quit() { quitting.exchange(true); }
-bool is_quitting() { return quitting.load(); }
-void mark_env_teardown() { teardown.store(true); }
-bool is_env_torn_down() { return teardown.load(); }
+void program_will_quit() {
+    lifecycle().advance(quarnel::Stage::Quitting);
+}
 
 // ---- napi_callback ----
 
@@ -204,11 +203,26 @@ napi_callback::napi_callback(napi_env env, napi_value value)
     : env_(env), owner_(std::this_thread::get_id()) {
     if (napi_create_reference(env, value, 1, &ref_) != napi_ok) {
         ref_ = nullptr;
+        return;
+    }
+    // Made now, on the caller's JavaScript stack: the async context remembers the execution
+    // context (and so the AsyncLocalStorage store) active when the callback was handed over.
+    handle_scope scope(env);
+    napi_value name = make_string(env, "Quarnel");
+    if (name == nullptr || napi_async_init(env, nullptr, name, &context_) != napi_ok) {
+        context_ = nullptr;
     }
 }
 
 napi_callback::~napi_callback() {
-    if (!is_quitting() && !is_env_torn_down() && ref_ != nullptr) {
+    if (!lifecycle().releases_references()) {
+        return;  // the environment reclaims both with itself
+    }
+    if (context_ != nullptr) {
+        napi_async_destroy(env_, context_);
+        context_ = nullptr;
+    }
+    if (ref_ != nullptr) {
         napi_delete_reference(env_, ref_);
         ref_ = nullptr;
     }
@@ -218,7 +232,6 @@ napi_value napi_callback::call(size_t argc, const napi_value* argv) {
     if (ref_ == nullptr) {
         return nullptr;
     }
-    escapable_handle_scope scope(env_);
     napi_value function = nullptr;
     napi_value global = nullptr;
     if (napi_get_reference_value(env_, ref_, &function) != napi_ok ||
@@ -226,7 +239,8 @@ napi_value napi_callback::call(size_t argc, const napi_value* argv) {
         return nullptr;
     }
     napi_value result = nullptr;
-    if (napi_call_function(env_, global, function, argc, argv, &result) != napi_ok) {
+    // Without a context (its creation failed) the host still opens a callback scope.
+    if (napi_make_callback(env_, context_, global, function, argc, argv, &result) != napi_ok) {
         // A throwing listener must not silence the ones after it: hand its exception to the
         // host's uncaught-exception handling and clear it from the environment.
         bool pending = false;
@@ -237,7 +251,7 @@ napi_value napi_callback::call(size_t argc, const napi_value* argv) {
         }
         return nullptr;
     }
-    return scope.escape(result);
+    return result;
 }
 
 namespace {
@@ -247,7 +261,7 @@ release_target* currentTarget = nullptr;  // guarded by targetMutex
 
 void release_callback(napi_callback* raw) noexcept {
     std::unique_ptr<napi_callback> callback(raw);
-    if (callback->on_owner_thread() || is_quitting() || is_env_torn_down()) {
+    if (callback->on_owner_thread() || !lifecycle().releases_references()) {
         return;  // deleted here: either on its own thread, or without any N-API call
     }
     {
@@ -281,12 +295,13 @@ void clear_release_target(release_target* target) {
 
 // ---- async_handle ----
 
-async_handle::async_handle(async_observer* observer) : observer_(observer) {
-    std::lock_guard<std::mutex> lock(handleMutex_);
+async_handle::async_handle(napi_env env, async_observer* observer) : observer_(observer) {
+    std::lock_guard<std::mutex> lock(mutex_);
     auto handle = std::make_unique<uv_async_t>();
     *handle = uv_async_t{};
-    uv_loop_t* loop = uv_default_loop();
-    if (loop != nullptr && uv_async_init(loop, handle.get(), on_wakeup) == 0) {
+    uv_loop_t* loop = nullptr;
+    if (napi_get_uv_event_loop(env, &loop) == napi_ok && loop != nullptr &&
+        uv_async_init(loop, handle.get(), on_wakeup) == 0) {
         handle->data = this;
         // Waiting for module events must not keep an otherwise finished process alive.
         uv_unref(reinterpret_cast<uv_handle_t*>(handle.get()));
@@ -297,20 +312,20 @@ async_handle::async_handle(async_observer* observer) : observer_(observer) {
 
 async_handle::~async_handle() {
     if (abandoned_) {
-        return;  // deferred_ goes with the object; teardown makes its callbacks call nothing
+        return;  // deferred_ goes with the object; nothing calls the host any more
     }
-    close(!is_env_torn_down());
+    close(lifecycle().calls_host());
     release_deferred();
 }
 
-void async_handle::abandon() {
+void async_handle::abandon() noexcept {
     abandoned_ = true;
     handle_ = nullptr;
 }
 
-void async_handle::close(bool loop_alive) {
+void async_handle::close(bool loop_alive) noexcept {
     clear_release_target(this);
-    std::lock_guard<std::mutex> lock(handleMutex_);
+    std::lock_guard<std::mutex> lock(mutex_);
     if (handle_ == nullptr) {
         return;
     }
@@ -318,8 +333,8 @@ void async_handle::close(bool loop_alive) {
     if (loop_alive) {
         uv_close(reinterpret_cast<uv_handle_t*>(handle_), on_closed);
     }
-    // Otherwise the process is ending and the loop will never run again: the handle is left
-    // to the operating system rather than touching a loop that is being torn down.
+    // Otherwise the loop will never run again: the handle is left to the operating system
+    // rather than touching a loop that is being torn down.
     handle_ = nullptr;
 }
 
@@ -327,10 +342,15 @@ bool async_handle::defer_release(std::unique_ptr<napi_callback>& callback) {
     return post_with([&] {
         std::lock_guard<std::mutex> lock(deferredMutex_);
         deferred_.push_back(std::move(callback));
+        deferredWaiting_.store(true, std::memory_order_release);
+        return true;
     });
 }
 
-void async_handle::release_deferred() {
+void async_handle::release_deferred() noexcept {
+    if (!deferredWaiting_.exchange(false, std::memory_order_acq_rel)) {
+        return;  // the common wake-up: no lock taken
+    }
     std::vector<std::unique_ptr<napi_callback>> doomed;
     {
         std::lock_guard<std::mutex> lock(deferredMutex_);
@@ -338,7 +358,7 @@ void async_handle::release_deferred() {
     }
 }
 
-void async_handle::on_wakeup(uv_async_t* handle) {
+void async_handle::on_wakeup(uv_async_t* handle) noexcept {
     auto* self = static_cast<async_handle*>(handle->data);
     if (self == nullptr) {
         return;
@@ -349,7 +369,7 @@ void async_handle::on_wakeup(uv_async_t* handle) {
     }
 }
 
-void async_handle::on_closed(uv_handle_t* handle) {
+void async_handle::on_closed(uv_handle_t* handle) noexcept {
     std::unique_ptr<uv_async_t> owned(reinterpret_cast<uv_async_t*>(handle));
 }
 

@@ -4,10 +4,10 @@
 // persistent callbacks and the queue that carries worker-thread items to the JavaScript thread.
 #include "addon/host_api.h"
 #include "core/bounded_queue.h"
+#include "core/lifecycle.h"
 
 #include <atomic>
 #include <cstdint>
-#include <list>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -73,13 +73,10 @@ private:
     napi_ref ref_ = nullptr;
 };
 
-// Flags that stop every further N-API call from native destructors. `program_will_quit` is
-// the application's promise that it is exiting; `env_teardown` is set when the host tears the
-// environment down (cleanup hook) or the module is unloaded.
+// The add-on's one lifecycle state, process-wide. `program_will_quit` is the application's
+// promise that it is exiting: from then on no JavaScript reference is deleted.
+quarnel::Lifecycle& lifecycle();
 void program_will_quit();
-bool is_quitting();
-void mark_env_teardown();
-bool is_env_torn_down();
 
 // A persistent handle on a JavaScript function. Always owned through make_callback's
 // shared pointer, whose deleter makes sure the reference is deleted on the JavaScript thread.
@@ -91,16 +88,29 @@ public:
     napi_callback& operator=(const napi_callback&) = delete;
 
     napi_env env() const { return env_; }
-    // Calls the function with the global object as receiver; null when it cannot be called.
+    // Calls the function with the global object as receiver inside a callback scope of the
+    // async context captured when the callback was made: microtasks and nextTick callbacks it
+    // queues run right after it, and AsyncLocalStorage sees the store active at that time.
+    // Its result lives in the caller's handle scope (every event opens one). Null when it
+    // cannot be called.
     napi_value call(size_t argc, const napi_value* argv);
     bool on_owner_thread() const { return std::this_thread::get_id() == owner_; }
     // Forgets the reference without an N-API call (the environment reclaims it).
-    void abandon() { ref_ = nullptr; }
+    void abandon() {
+        ref_ = nullptr;
+        context_ = nullptr;
+    }
+    // JavaScript thread: once replaced, a callback is never called again, whoever still
+    // holds a share of it.
+    void revoke() { revoked_ = true; }
+    bool revoked() const { return revoked_; }
 
 private:
     napi_env env_;
     napi_ref ref_ = nullptr;
+    napi_async_context context_ = nullptr;
     std::thread::id owner_;
+    bool revoked_ = false;  // JavaScript thread only
 };
 
 std::shared_ptr<napi_callback> make_callback(napi_env env, napi_value value);
@@ -116,7 +126,8 @@ protected:
 void set_release_target(release_target* target);
 void clear_release_target(release_target* target);
 
-// The libuv side of the queue, independent of the item type.
+// The libuv side of the queue, independent of the item type. One mutex guards the handle and
+// the pending items, so a post takes one lock and the JavaScript thread one per wake-up.
 class async_handle : public release_target {
 public:
     class async_observer {
@@ -127,66 +138,91 @@ public:
         ~async_observer() = default;
     };
 
-    explicit async_handle(async_observer* observer);
+    // Opens the wake-up handle on the environment's own loop (a Worker has its own).
+    async_handle(napi_env env, async_observer* observer);
     ~async_handle();
     async_handle(const async_handle&) = delete;
     async_handle& operator=(const async_handle&) = delete;
 
     // Closes the libuv handle on the JavaScript thread; later posts are dropped. With
     // `loop_alive` false (module unload at process exit) libuv is not touched at all.
-    void close(bool loop_alive);
+    void close(bool loop_alive) noexcept;
     // For module unload inside ExitProcess: every other thread is gone, possibly while holding
-    // one of the mutexes, so the handle is dropped without locking and the destructor takes
-    // no lock either. libuv is not touched.
-    void abandon();
+    // the mutex, so the handle is dropped without locking and the destructor takes no lock
+    // either. libuv is not touched.
+    void abandon() noexcept;
     bool defer_release(std::unique_ptr<napi_callback>& callback) override;
 
 protected:
-    // Runs `push` and wakes the JavaScript thread, unless the handle is closed.
+    // Under the mutex, unless the handle is closed: `push` adds the item and answers whether
+    // the queue was empty before; only then is the JavaScript thread woken (a wake-up already
+    // on its way takes the newer items too). False when the item was refused.
     template <typename Push>
     bool post_with(Push&& push) {
-        std::lock_guard<std::mutex> lock(handleMutex_);
+        std::lock_guard<std::mutex> lock(mutex_);
         if (handle_ == nullptr) {
             return false;
         }
-        push();
-        uv_async_send(handle_);
+        if (push()) {
+            uv_async_send(handle_);
+        }
         return true;
     }
+    std::mutex& mutex() { return mutex_; }
 
 private:
-    static void on_wakeup(uv_async_t* handle);
-    static void on_closed(uv_handle_t* handle);
-    void release_deferred();
+    static void on_wakeup(uv_async_t* handle) noexcept;
+    static void on_closed(uv_handle_t* handle) noexcept;
+    void release_deferred() noexcept;
 
-    // Any thread, under handleMutex_.
-    std::mutex handleMutex_;
+    // Any thread, under mutex_ (with the derived queue's pending items).
+    std::mutex mutex_;
     uv_async_t* handle_ = nullptr;
     // Callbacks whose last owner let go off the JavaScript thread; never bounded, never dropped.
     std::mutex deferredMutex_;
     std::vector<std::unique_ptr<napi_callback>> deferred_;
+    std::atomic<bool> deferredWaiting_{false};
     // JavaScript thread only.
     async_observer* observer_;
     bool abandoned_ = false;
 };
 
-// The event queue: at most `capacity` items wait; the observer drains it on each wake-up.
+// The event queue: at most `capacity` items wait; the observer drains it on each wake-up by
+// taking every pending item in one swap.
 template <typename T>
 class napi_async : public async_handle {
 public:
     using async_observer = async_handle::async_observer;
 
-    napi_async(async_observer* observer, uint32_t capacity)
-        : async_handle(observer), queue_(capacity) {}
+    napi_async(napi_env env, async_observer* observer, uint32_t capacity)
+        : async_handle(env, observer), pending_(capacity), batch_(capacity) {}
 
     void post(T item) {
-        post_with([&] { queue_.push(std::move(item)); });
+        T dropped;
+        post_with([&] {
+            const bool wasEmpty = pending_.empty();
+            pending_.push(std::move(item), dropped);
+            return wasEmpty;
+        });
     }
-    size_t size() const { return queue_.size(); }
-    bool pop(T& out) { return queue_.pop(out); }
+
+    // JavaScript thread: hands every item pending now to `run`, oldest first. Items posted
+    // meanwhile wait for the next wake-up.
+    template <typename Run>
+    void drain(Run&& run) {
+        {
+            std::lock_guard<std::mutex> lock(mutex());
+            pending_.swap(batch_);
+        }
+        for (T item; batch_.pop(item);) {
+            run(item);
+            item = T();
+        }
+    }
 
 private:
-    bounded_queue<T> queue_;
+    bounded_queue<T> pending_;  // under the mutex
+    bounded_queue<T> batch_;    // JavaScript thread only
 };
 
 }  // namespace napi

@@ -7,16 +7,17 @@
 #include "impl/wnd_frame.h"
 #include "impl/wnd_proxy.h"
 
+#include <windows.h>
+
 #include <atomic>
 #include <cstdint>
 #include <cstdlib>
+#include <functional>
+#include <mutex>
 #include <new>
 #include <type_traits>
-#include <functional>
 
 namespace {
-
-std::atomic<bool> processExiting{false};
 
 // Reads the call's arguments into argv. False when the handler must return undefined: the
 // host could not give the arguments, or fewer than required were passed (then the TypeError
@@ -50,47 +51,72 @@ napi_value ResultObject(napi_env env, const OperationResult& result, bool withPi
 
 }  // namespace
 
-void MarkProcessExiting() { processExiting.store(true); }
+namespace {
 
-QuarnelAddon& QuarnelAddon::GetInstance() {
-    // Built in place in static storage rather than as a plain static: its destruction at
-    // unload must be a decision. When the process is ending (the environment torn down, or
-    // ExitProcess under way) worker threads may still be posting and logging into it, so it
-    // is left alive for them; only an orderly unload destroys it.
-    static QuarnelAddon* instance = [] {
-        static std::aligned_storage_t<sizeof(QuarnelAddon), alignof(QuarnelAddon)> storage;
-        QuarnelAddon* addon = ::new (&storage) QuarnelAddon();
-        std::atexit(&QuarnelAddon::OnModuleUnload);
-        return addon;
-    }();
-    return *instance;
+// The instance lives in static storage rather than as a plain static: its destruction at
+// unload must be a decision. When the process is ending (the environment torn down, or
+// ExitProcess under way) worker threads may still be posting and logging into it, so it is
+// left alive for them; only an orderly unload destroys it.
+std::once_flag built;
+std::atomic<QuarnelAddon*> instance{nullptr};
+
+// Component threads run code of this DLL until they end. When the environment that loaded it
+// goes away (a Worker), the host frees the DLL; pinned, it stays mapped until the process ends.
+void PinModule() noexcept {
+    HMODULE self = nullptr;
+    GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_PIN,
+                       reinterpret_cast<LPCWSTR>(&PinModule), &self);
 }
 
-void QuarnelAddon::OnModuleUnload() {
-    if (processExiting.load() || napi::is_env_torn_down()) {
-        napi::mark_env_teardown();
+}  // namespace
+
+QuarnelAddon* QuarnelAddon::ForEnvironment(napi_env env) {
+    std::call_once(built, [env] {
+        PinModule();
+        static std::aligned_storage_t<sizeof(QuarnelAddon), alignof(QuarnelAddon)> storage;
+        QuarnelAddon* addon = ::new (&storage) QuarnelAddon(env);
+        napi_add_env_cleanup_hook(env, OnEnvironmentCleanup, addon);
+        std::atexit(&QuarnelAddon::OnModuleUnload);
+        instance.store(addon, std::memory_order_release);
+    });
+    QuarnelAddon* addon = instance.load(std::memory_order_acquire);
+    if (addon == nullptr || addon->ownerEnv != env || !napi::lifecycle().calls_host()) {
+        return nullptr;
+    }
+    return addon;
+}
+
+QuarnelAddon* QuarnelAddon::Existing() {
+    return instance.load(std::memory_order_acquire);
+}
+
+void QuarnelAddon::OnModuleUnload() noexcept {
+    QuarnelAddon* addon = Existing();
+    if (addon == nullptr || !napi::lifecycle().releases_references()) {
+        // The environment is gone or the process is exiting: leave everything to the system.
+        napi::lifecycle().advance(quarnel::Stage::Detached);
         return;
     }
-    GetInstance().~QuarnelAddon();
+    addon->~QuarnelAddon();
 }
 
-QuarnelAddon::QuarnelAddon()
+QuarnelAddon::QuarnelAddon(napi_env env)
     : utils(std::make_unique<QuarnelUtils>()),
-      keyboardHook(std::make_unique<WinKeyboardHook>()) {
-    // The queue comes before the components that post to it; its libuv handle is why the
-    // first call must come from the JavaScript thread.
-    events = std::make_shared<EventQueue>(this, kEventCapacity);
+      keyboardHook(std::make_unique<WinKeyboardHook>()),
+      ownerEnv(env) {
+    // The queue comes before the components that post to it; its libuv handle sits on the
+    // owning environment's loop.
+    events = std::make_shared<EventQueue>(env, this, kEventCapacity);
     proxyWindows = std::make_unique<WndProxy>();
     frameWindows = std::make_unique<WndFrame>();
     touchHook = std::make_unique<WinTouchHook>();
 }
 
 QuarnelAddon::~QuarnelAddon() {
-    if (processExiting.load()) {
+    if (!napi::lifecycle().may_block()) {
         // ExitProcess has already ended every other thread, possibly inside one of our locks,
         // and the host's environment and loop are past use. Joining, locking or calling the
         // host could hang or crash the exit, so the components are left to the system.
-        napi::mark_env_teardown();
         events->abandon();
         (void)frameWindows.release();
         (void)proxyWindows.release();
@@ -99,65 +125,85 @@ QuarnelAddon::~QuarnelAddon() {
         (void)utils.release();
         return;
     }
-    frameWindows.reset();
-    proxyWindows.reset();
-    touchHook.reset();
-    keyboardHook.reset();
+    StopComponents();
     utils.reset();
     {
         std::lock_guard<std::mutex> lock(logCallbackMutex);
         logCallback.reset();
     }
-    events->close(!napi::is_env_torn_down());
+    events->close(napi::lifecycle().calls_host());
     events.reset();
 }
 
-void QuarnelAddon::AttachEnvironment(napi_env env) {
-    if (attachedEnv != nullptr) {
-        return;
-    }
-    attachedEnv = env;
-    napi_add_env_cleanup_hook(env, OnEnvironmentCleanup, this);
+void QuarnelAddon::StopComponents() {
+    frameWindows.reset();
+    proxyWindows.reset();
+    touchHook.reset();
+    keyboardHook.reset();
 }
 
-void QuarnelAddon::OnEnvironmentCleanup(void* self) {
+void QuarnelAddon::OnEnvironmentCleanup(void* self) noexcept {
     auto* addon = static_cast<QuarnelAddon*>(self);
+    uv_loop_t* loop = nullptr;
+    const bool worker =
+        napi_get_uv_event_loop(addon->ownerEnv, &loop) == napi_ok && loop != uv_default_loop();
     // From here on the environment is going away: references it owns are reclaimed with it,
-    // and no native destructor may call into it.
-    napi::mark_env_teardown();
+    // and nothing may call into it.
+    napi::lifecycle().advance(quarnel::Stage::Detached);
+    logSink.store(nullptr, std::memory_order_release);
+    try {
+        if (worker) {
+            // A Worker ends while the process goes on: its hook and windows must not outlive
+            // it. (The main thread's environment only goes at process exit, where joining
+            // threads is left out on purpose.)
+            addon->StopComponents();
+        }
+    } catch (...) {
+    }
     addon->events->close(true);
+}
+
+void QuarnelAddon::Install(Slot slot, const Callback& callback) {
+    if (Callback previous = installed[slot].lock()) {
+        if (previous != callback) {
+            previous->revoke();
+        }
+    }
+    installed[slot] = callback;
 }
 
 // ---- event methods (any thread) ----
 
-void QuarnelAddon::Post(std::shared_ptr<CallbackTaskI> task) { events->post(std::move(task)); }
+void QuarnelAddon::Post(std::shared_ptr<CallbackTaskI> task) {
+    events->post(std::move(task));
+}
 
-void QuarnelAddon::OnKeyboardEvent(Callback callback, int key) {
+void QuarnelAddon::OnKeyboardEvent(const Callback& callback, int key) {
     auto task = std::make_shared<KeyboardEventCallbackTask>(callback);
     task->key = key;
     Post(std::move(task));
 }
 
-void QuarnelAddon::PostProxyWindowTask(Callback callback, int hwnd) {
+void QuarnelAddon::PostProxyWindowTask(const Callback& callback, int hwnd) {
     auto task = std::make_shared<ProxyWindowTask>(callback);
     task->hwnd = hwnd;
     Post(std::move(task));
 }
 
-void QuarnelAddon::OnProxyWindowCreated(Callback callback, int hwnd) {
-    PostProxyWindowTask(std::move(callback), hwnd);
+void QuarnelAddon::OnProxyWindowCreated(const Callback& callback, int hwnd) {
+    PostProxyWindowTask(callback, hwnd);
 }
-void QuarnelAddon::OnProxyWindowClose(Callback callback, int hwnd) {
-    PostProxyWindowTask(std::move(callback), hwnd);
+void QuarnelAddon::OnProxyWindowClose(const Callback& callback, int hwnd) {
+    PostProxyWindowTask(callback, hwnd);
 }
-void QuarnelAddon::OnProxyWindowFocus(Callback callback, int hwnd) {
-    PostProxyWindowTask(std::move(callback), hwnd);
+void QuarnelAddon::OnProxyWindowFocus(const Callback& callback, int hwnd) {
+    PostProxyWindowTask(callback, hwnd);
 }
-void QuarnelAddon::OnProxyWindowBlur(Callback callback, int hwnd) {
-    PostProxyWindowTask(std::move(callback), hwnd);
+void QuarnelAddon::OnProxyWindowBlur(const Callback& callback, int hwnd) {
+    PostProxyWindowTask(callback, hwnd);
 }
 
-void QuarnelAddon::OnTouchEvent(Callback callback, const std::vector<TouchPoint>& points) {
+void QuarnelAddon::OnTouchEvent(const Callback& callback, const std::vector<TouchPoint>& points) {
     auto task = std::make_shared<TouchEventTask>(callback);
     task->points = points;
     Post(std::move(task));
@@ -173,6 +219,9 @@ void QuarnelAddon::ForwardLog(const char* file, int line, const char* func, int 
     // The copy taken under the lock may be the last share once the lock is gone; its
     // deleter carries that release to the JavaScript thread.
     Callback callback = LogCallback();
+    if (callback == nullptr) {
+        return;  // a record that began just before UnSetLogCallBack: nobody to deliver it to
+    }
     auto task = std::make_shared<LogInfoTask>(callback);
     task->line = static_cast<uint32_t>(line);
     task->severity = static_cast<uint32_t>(severity);
@@ -182,17 +231,14 @@ void QuarnelAddon::ForwardLog(const char* file, int line, const char* func, int 
     Post(std::move(task));
 }
 
-void ForwardLogToJs(const char* file, int line, const char* func, int severity,
-                    const char* text) {
-    QuarnelAddon::GetInstance().ForwardLog(file, line, func, severity, text);
+void ForwardLogToJs(const char* file, int line, const char* func, int severity, const char* text) {
+    if (QuarnelAddon* addon = QuarnelAddon::Existing()) {
+        addon->ForwardLog(file, line, func, severity, text);
+    }
 }
 
 void QuarnelAddon::OnAsync() {
-    std::shared_ptr<CallbackTaskI> task;
-    while (events->size() != 0) {
-        if (!events->pop(task)) {
-            break;
-        }
+    events->drain([](const std::shared_ptr<CallbackTaskI>& task) {
         if (task != nullptr) {
             try {
                 task->Invoke();
@@ -200,8 +246,7 @@ void QuarnelAddon::OnAsync() {
                 // One failing task (out of memory building its payload) must not stop the rest.
             }
         }
-        task.reset();
-    }
+    });
 }
 
 // ---- exports ----
@@ -312,12 +357,14 @@ napi_value QuarnelAddon::HookKeyboardEvent(napi_env env, napi_callback_info info
         return nullptr;
     }
     Callback callback = napi::make_callback(env, argv[0]);
+    Install(kKeyboardSlot, callback);
     keyboardHook->Hook(
         std::bind(&QuarnelAddon::OnKeyboardEvent, this, callback, std::placeholders::_1));
     return nullptr;
 }
 
 napi_value QuarnelAddon::UnHookKeyboardEvent(napi_env, napi_callback_info) {
+    Install(kKeyboardSlot, nullptr);
     keyboardHook->UnHook();
     return nullptr;
 }
@@ -333,10 +380,10 @@ napi_value QuarnelAddon::InputMouseMove(napi_env env, napi_callback_info info) {
     return scope.escape(napi::make_int64(env, result));
 }
 
-#define QUARNEL_MOUSE_BUTTON_EXPORT(Name)                                   \
-    napi_value QuarnelAddon::Name(napi_env env, napi_callback_info) {       \
-        napi::escapable_handle_scope scope(env);                            \
-        return scope.escape(napi::make_int64(env, utils->impl().Name()));   \
+#define QUARNEL_MOUSE_BUTTON_EXPORT(Name)                                 \
+    napi_value QuarnelAddon::Name(napi_env env, napi_callback_info) {     \
+        napi::escapable_handle_scope scope(env);                          \
+        return scope.escape(napi::make_int64(env, utils->impl().Name())); \
     }
 QUARNEL_MOUSE_BUTTON_EXPORT(InputMouseLeftClick)
 QUARNEL_MOUSE_BUTTON_EXPORT(InputMouseLeftDown)
@@ -388,25 +435,31 @@ napi_value QuarnelAddon::WndProxyCloseAllWindow(napi_env env, napi_callback_info
     if (!ReadArguments(env, info, argv)) {
         return nullptr;
     }
+    // Revoked first: a window thread that reports its close at once finds no callback to run.
+    Install(kCloseSlot, nullptr);
+    Install(kFocusSlot, nullptr);
+    Install(kBlurSlot, nullptr);
     proxyWindows->CloseAllWindow(napi::get_int32(env, argv[0]));
     return nullptr;
 }
 
-#define QUARNEL_PROXY_CALLBACK_EXPORT(Name, Setter, Event)                                   \
-    napi_value QuarnelAddon::Name(napi_env env, napi_callback_info info) {                   \
-        napi::escapable_handle_scope scope(env);                                             \
-        napi_value argv[1];                                                                  \
-        if (!ReadArguments(env, info, argv)) {                                               \
-            return nullptr;                                                                  \
-        }                                                                                    \
-        Callback callback = napi::make_callback(env, argv[0]);                               \
-        proxyWindows->Setter(                                                                \
-            std::bind(&QuarnelAddon::Event, this, callback, std::placeholders::_1));         \
-        return nullptr;                                                                      \
+#define QUARNEL_PROXY_CALLBACK_EXPORT(Name, Setter, Event, Slot)                     \
+    napi_value QuarnelAddon::Name(napi_env env, napi_callback_info info) {           \
+        napi::escapable_handle_scope scope(env);                                     \
+        napi_value argv[1];                                                          \
+        if (!ReadArguments(env, info, argv)) {                                       \
+            return nullptr;                                                          \
+        }                                                                            \
+        Callback callback = napi::make_callback(env, argv[0]);                       \
+        Install(Slot, callback);                                                     \
+        proxyWindows->Setter(                                                        \
+            std::bind(&QuarnelAddon::Event, this, callback, std::placeholders::_1)); \
+        return nullptr;                                                              \
     }
-QUARNEL_PROXY_CALLBACK_EXPORT(WndProxySetWindowCloseCB, SetWindowCloseCB, OnProxyWindowClose)
-QUARNEL_PROXY_CALLBACK_EXPORT(WndProxySetFocusCB, SetFocusCB, OnProxyWindowFocus)
-QUARNEL_PROXY_CALLBACK_EXPORT(WndProxySetBlurCB, SetBlurCB, OnProxyWindowBlur)
+QUARNEL_PROXY_CALLBACK_EXPORT(WndProxySetWindowCloseCB, SetWindowCloseCB, OnProxyWindowClose,
+                              kCloseSlot)
+QUARNEL_PROXY_CALLBACK_EXPORT(WndProxySetFocusCB, SetFocusCB, OnProxyWindowFocus, kFocusSlot)
+QUARNEL_PROXY_CALLBACK_EXPORT(WndProxySetBlurCB, SetBlurCB, OnProxyWindowBlur, kBlurSlot)
 #undef QUARNEL_PROXY_CALLBACK_EXPORT
 
 napi_value QuarnelAddon::WndProxyShowFrame(napi_env, napi_callback_info) {
@@ -432,15 +485,26 @@ napi_value QuarnelAddon::SetLogCallBack(napi_env env, napi_callback_info info) {
         std::lock_guard<std::mutex> lock(logCallbackMutex);
         logCallback.swap(callback);
     }
-    // `callback` now holds the previous one, released here on the JavaScript thread.
+    // `callback` now holds the previous one, revoked and released here on the JavaScript
+    // thread.
+    if (callback != nullptr) {
+        callback->revoke();
+    }
     logSink.store(&ForwardLogToJs, std::memory_order_release);
     return nullptr;
 }
 
 napi_value QuarnelAddon::UnSetLogCallBack(napi_env, napi_callback_info) {
+    // With no sink, log statements stop before building a record, as before any callback.
+    logSink.store(nullptr, std::memory_order_release);
     Callback previous;
-    std::lock_guard<std::mutex> lock(logCallbackMutex);
-    logCallback.swap(previous);
+    {
+        std::lock_guard<std::mutex> lock(logCallbackMutex);
+        logCallback.swap(previous);
+    }
+    if (previous != nullptr) {
+        previous->revoke();
+    }
     return nullptr;
 }
 
@@ -462,6 +526,7 @@ napi_value QuarnelAddon::HookTouchEvent(napi_env env, napi_callback_info info) {
         return nullptr;
     }
     Callback callback = napi::make_callback(env, argv[1]);
+    Install(kTouchSlot, callback);
     touchHook->CreateProxyWindow(
         napi::get_int32(env, argv[0]),
         std::bind(&QuarnelAddon::OnTouchEvent, this, callback, std::placeholders::_1));

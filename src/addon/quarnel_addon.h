@@ -22,16 +22,15 @@ public:
     using EventQueue = napi::napi_async<std::shared_ptr<CallbackTaskI>>;
     static constexpr uint32_t kEventCapacity = 128;
 
-    // Built on the first call, on the JavaScript thread; worker threads may call it later.
-    static QuarnelAddon& GetInstance();
+    // The instance for an export called from `env`: built by the first call, whose
+    // environment then owns it. Null for any other environment, and once the owner is gone.
+    static QuarnelAddon* ForEnvironment(napi_env env);
+    // The instance if one was built, from any thread (the log sink).
+    static QuarnelAddon* Existing();
 
     ~QuarnelAddon();
     QuarnelAddon(const QuarnelAddon&) = delete;
     QuarnelAddon& operator=(const QuarnelAddon&) = delete;
-
-    // Registers the environment's cleanup hook once: after the host tears the environment
-    // down, the module makes no further N-API call.
-    void AttachEnvironment(napi_env env);
 
     // Exports, JavaScript thread.
     napi_value SetWindowFocus(napi_env env, napi_callback_info info);
@@ -69,12 +68,13 @@ public:
     napi_value HookTouchEvent(napi_env env, napi_callback_info info);
 
     // Event methods, any thread: each posts one task to the event queue.
-    void OnKeyboardEvent(Callback callback, int key);
-    void OnProxyWindowCreated(Callback callback, int hwnd);
-    void OnProxyWindowClose(Callback callback, int hwnd);
-    void OnProxyWindowFocus(Callback callback, int hwnd);
-    void OnProxyWindowBlur(Callback callback, int hwnd);
-    void OnTouchEvent(Callback callback, const std::vector<TouchPoint>& points);
+    // The callback is taken by reference: the bound function keeps it alive during the call.
+    void OnKeyboardEvent(const Callback& callback, int key);
+    void OnProxyWindowCreated(const Callback& callback, int hwnd);
+    void OnProxyWindowClose(const Callback& callback, int hwnd);
+    void OnProxyWindowFocus(const Callback& callback, int hwnd);
+    void OnProxyWindowBlur(const Callback& callback, int hwnd);
+    void OnTouchEvent(const Callback& callback, const std::vector<TouchPoint>& points);
 
     // The log sink: any thread.
     void ForwardLog(const char* file, int line, const char* func, int severity, const char* text);
@@ -86,11 +86,16 @@ public:
     void Post(std::shared_ptr<CallbackTaskI> task);
 
 private:
-    QuarnelAddon();
-    void PostProxyWindowTask(Callback callback, int hwnd);
+    // The callbacks that a setter replaces: the one it replaces is revoked on the spot.
+    enum Slot { kKeyboardSlot, kCloseSlot, kFocusSlot, kBlurSlot, kTouchSlot, kSlotCount };
+
+    explicit QuarnelAddon(napi_env env);
+    void PostProxyWindowTask(const Callback& callback, int hwnd);
     Callback LogCallback();
-    static void OnEnvironmentCleanup(void* self);
-    static void OnModuleUnload();
+    void Install(Slot slot, const Callback& callback);
+    void StopComponents();
+    static void OnEnvironmentCleanup(void* self) noexcept;
+    static void OnModuleUnload() noexcept;
 
     std::shared_ptr<EventQueue> events;
     std::mutex logCallbackMutex;  // guards logCallback: replaced on the JavaScript thread,
@@ -100,12 +105,9 @@ private:
     std::unique_ptr<WinTouchHook> touchHook;
     std::unique_ptr<WndProxy> proxyWindows;
     std::unique_ptr<WndFrame> frameWindows;
-    napi_env attachedEnv = nullptr;  // JavaScript thread only
+    napi_env ownerEnv;                                         // set once, at construction
+    std::weak_ptr<napi::napi_callback> installed[kSlotCount];  // JavaScript thread only
 };
 
 // The module's one log sink.
 void ForwardLogToJs(const char* file, int line, const char* func, int severity, const char* text);
-
-// Set from DllMain when the process is ending: other threads are gone and the host's
-// environment can no longer be called, so unload does the least it safely can.
-void MarkProcessExiting();

@@ -31,6 +31,14 @@ void RegisterModule() {
 
 }  // namespace
 
+// When the module was already loaded and the environment that registered it is gone (a
+// Worker that used it first, which keeps it mapped), loading it again runs no static
+// constructor: the host then asks for this initializer instead.
+extern "C" __declspec(dllexport) napi_value
+    napi_register_module_v1(napi_env env, napi_value exports) {
+    return RegisterInit(env, exports);
+}
+
 // The host looks for this symbol; it is the registration's slot in the table of static
 // constructors, which the C runtime runs before any other at load.
 #if defined(_MSC_VER)

@@ -1,59 +1,64 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
-#include <list>
-#include <mutex>
 #include <utility>
+#include <vector>
 
 namespace napi {
 
-// Mutex-guarded FIFO that keeps at most `capacity` items: a burst beyond that
-// loses its oldest items instead of growing memory.
+// A fixed ring of `capacity` slots, allocated once: a burst beyond that overwrites its oldest
+// items instead of growing memory or allocating per item. Not locked: its owner guards it and
+// hands whole batches across with `swap`.
 template <typename T>
 class bounded_queue {
 public:
-    explicit bounded_queue(uint32_t capacity) : capacity_(capacity) {}
+    explicit bounded_queue(uint32_t capacity) : slots_(capacity == 0 ? 1 : capacity) {}
 
     bounded_queue(const bounded_queue&) = delete;
     bounded_queue& operator=(const bounded_queue&) = delete;
 
-    // No lock: nobody may use a queue that is being destroyed, and at process exit a thread
-    // that ExitProcess ended may still own the mutex.
-    ~bounded_queue() = default;
-
-    void push(T item) {
-        // Dropped items are released after the lock is let go: their destructors
-        // may run arbitrary code.
-        std::list<T> dropped;
-        std::lock_guard<std::mutex> lock(mutex_);
-        items_.push_back(std::move(item));
-        while (items_.size() > capacity_) {
-            dropped.splice(dropped.end(), items_, items_.begin());
+    // Appends `item`. When the ring is full the oldest item is moved into `dropped`, for the
+    // caller to release outside its lock (a destructor may run arbitrary code).
+    void push(T item, T& dropped) {
+        const size_t capacity = slots_.size();
+        if (count_ == capacity) {
+            dropped = std::move(slots_[head_]);
+            slots_[head_] = std::move(item);
+            head_ = (head_ + 1) % capacity;
+            return;
         }
+        slots_[(head_ + count_) % capacity] = std::move(item);
+        ++count_;
     }
 
     // Moves the oldest item into `out`; leaves `out` untouched when empty.
     bool pop(T& out) {
-        std::lock_guard<std::mutex> lock(mutex_);
-        if (items_.empty()) {
+        if (count_ == 0) {
             return false;
         }
-        out = std::move(items_.front());
-        items_.pop_front();
+        out = std::move(slots_[head_]);
+        slots_[head_] = T();
+        head_ = (head_ + 1) % slots_.size();
+        --count_;
         return true;
     }
 
-    size_t size() const {
-        std::lock_guard<std::mutex> lock(mutex_);
-        return items_.size();
+    // Exchanges the contents of two rings: the pending items leave in one step.
+    void swap(bounded_queue& other) noexcept {
+        slots_.swap(other.slots_);
+        std::swap(head_, other.head_);
+        std::swap(count_, other.count_);
     }
 
-    uint32_t capacity() const { return capacity_; }
+    size_t size() const { return count_; }
+    bool empty() const { return count_ == 0; }
+    uint32_t capacity() const { return static_cast<uint32_t>(slots_.size()); }
 
 private:
-    const uint32_t capacity_;
-    mutable std::mutex mutex_;
-    std::list<T> items_;
+    std::vector<T> slots_;
+    size_t head_ = 0;
+    size_t count_ = 0;
 };
 
 }  // namespace napi

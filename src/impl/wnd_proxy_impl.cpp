@@ -289,9 +289,16 @@ void WndProxyImpl::MessageLoop(int parentHwnd, int x, int y, int width, int heig
         TranslateMessage(&msg);
         DispatchMessageW(&msg);
     }
-    Notify(windowCloseCallback, hwnd);
-    std::lock_guard<std::mutex> lock(proxyMutex);
-    parentOfWindow.erase(hwnd);
+    // A window that CloseAllWindow already unlisted ends without a report, however late its
+    // thread gets here (a newer close callback may be set by then).
+    bool listed = false;
+    {
+        std::lock_guard<std::mutex> lock(proxyMutex);
+        listed = parentOfWindow.erase(hwnd) != 0;
+    }
+    if (listed) {
+        Notify(windowCloseCallback, hwnd);
+    }
     QLOG(LOG_INFO) << "end message loop childHWnd:" << hwnd;
 }
 
@@ -325,7 +332,10 @@ void WndProxyImpl::CloseWindow(int hwnd) {
 void WndProxyImpl::CloseAllWindow(int parentHwnd) {
     QLOG(LOG_INFO) << "close all child window by parentHWnd:" << parentHwnd;
     // Released after the lock: dropping a callback may hand its JavaScript function on.
-    CallbackSlot close, focus, blur;
+    // Cleared before any close is posted, so a fast window thread has nothing to report to.
+    CallbackSlot close = Clear(windowCloseCallback);
+    CallbackSlot focus = Clear(focusCallback);
+    CallbackSlot blur = Clear(blurCallback);
     std::lock_guard<std::mutex> lock(proxyMutex);
     for (auto entry = parentOfWindow.begin(); entry != parentOfWindow.end();) {
         if (entry->second == parentHwnd) {
@@ -335,9 +345,6 @@ void WndProxyImpl::CloseAllWindow(int parentHwnd) {
             ++entry;
         }
     }
-    close = Clear(windowCloseCallback);
-    focus = Clear(focusCallback);
-    blur = Clear(blurCallback);
 }
 
 std::unordered_map<int, int> WndProxyImpl::GetProxyWindows() {

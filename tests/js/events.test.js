@@ -1,7 +1,7 @@
 'use strict';
 const test = require('node:test');
 const assert = require('node:assert/strict');
-const { load, loadTestAddon, waitFor, sleep, childResult } = require('./support');
+const { load, loadTestAddon, waitFor, sleep, childResult, runScript } = require('./support');
 
 load();
 const bridge = loadTestAddon().test;
@@ -87,4 +87,104 @@ test('the last share of a callback dropped on a worker thread is released on the
     out({ collected, calls });
   `);
   assert.deepEqual(result, { collected: 3, calls: 0 });
+});
+
+// A callback runs inside a callback scope of the context it was set in: what it queues runs
+// right after it, and AsyncLocalStorage sees the store active when it was set.
+test('callbacks run in the context they were set in; their promise jobs and ticks run before any timer', { timeout: 30000 }, async () => {
+  const result = await childResult(`
+    const { AsyncLocalStorage } = require('node:async_hooks');
+    const helpers = require(support.repo + '/lib/helpers.js');
+    const q = require(support.repo);
+    const als = new AsyncLocalStorage();
+    // Only a keep-alive timer: without the scope the await below would wait for it.
+    const keepAlive = setTimeout(() => {}, 10000);
+    const target = await support.startTarget([[40, 40, 300, 200]]);
+    // Timed from the module's answer: making the window itself may be slow on a loaded machine.
+    let answered;
+    const create = q.WndProxyCreateProxyWindow;
+    q.WndProxyCreateProxyWindow = (...args) => create(...args.slice(0, 5), (p) => { answered = Date.now(); args[5](p); });
+    const started = Date.now();
+    await helpers.createProxyWindow(target.hwnds[0], { x: 60, y: 60, width: 50, height: 50 });
+    const fast = (Date.now() - answered < 200 && Date.now() - started < 3000) || [started, answered, Date.now()];
+    q.WndProxyCloseAllWindow(target.hwnds[0]);
+
+    const order = [];
+    als.run('log', () => q.SetLogCallBack((r) => {
+      if (r.func !== 'QuarnelImpl::SetWindowParent') return;
+      order.push('log:' + als.getStore());
+      Promise.resolve().then(() => order.push('promise'));
+      process.nextTick(() => order.push('tick'));
+    }));
+    const keys = [];
+    als.run('keys', () => q.HookKeyboardEvent((key) => keys.push(key + ':' + als.getStore())));
+    const ticker = setInterval(() => order.push('timer'), 1);
+    await sleep(20);
+    q.SetWindowParent(0, 0);
+    await support.waitFor(() => order.includes('promise'), 3000);
+    clearInterval(ticker);
+    als.run('other', () => support.targetHelper('--send-keys', '0x25'));
+    await support.waitFor(() => keys.length > 0, 3000);
+    q.UnHookKeyboardEvent();
+    await target.stop();
+    clearTimeout(keepAlive);
+    const at = order.indexOf('log:log');
+    out({ fast, after: order.slice(at, at + 3), keys });
+  `);
+  assert.deepEqual(result, { fast: true, after: ['log:log', 'tick', 'promise'], keys: ['left:keys'] });
+});
+
+// The module belongs to the environment that first used it. Other environments (Workers) get
+// an Error and change nothing; a Worker that owned it leaves nothing running when it ends.
+const WORKER_CALLS = `
+  const { parentPort } = require('node:worker_threads');
+  const q = require(process.env.QUARNEL_MODULE);
+  const calls = [() => q.HookKeyboardEvent(() => {}), () => q.UnHookKeyboardEvent(), () => q.ProgramWillQuit(),
+    () => q.SetLogCallBack(() => {}), () => q.GetCurrentForegroundWindow()];
+  parentPort.postMessage(calls.map((call) => {
+    try { return 'returned ' + call(); } catch (e) { return (e instanceof Error) + ' ' + e.code; }
+  }));`;
+
+test("Workers that call the module are refused and leave the owner's hook working", { timeout: 60000 }, async () => {
+  const result = await childResult(`
+    const { Worker } = require('node:worker_threads');
+    const keys = [];
+    quarnel.HookKeyboardEvent((key) => keys.push(key));
+    const answers = await Promise.all(Array.from({ length: 20 }, () => new Promise((resolve, reject) => {
+      const worker = new Worker(${JSON.stringify(WORKER_CALLS)}, { eval: true });
+      let answer;
+      worker.once('message', (m) => (answer = m));
+      worker.once('error', reject);
+      worker.once('exit', () => resolve(answer));
+    })));
+    support.targetHelper('--send-keys', '0x25,0x22');
+    await support.waitFor(() => keys.length >= 2, 3000);
+    quarnel.UnHookKeyboardEvent();
+    out({ answers: [...new Set(answers.map((a) => a.join()))], keys });
+  `);
+  assert.deepEqual(result, { answers: [Array(5).fill('true QUARNEL_MAIN_THREAD_ONLY').join()], keys: ['left', 'pageDown'] });
+});
+
+test('a Worker that loaded and used the module first, then ended, leaves the process running', { timeout: 30000 }, async () => {
+  // Nothing but the Worker loads the module: when it ends, the host lets the DLL go.
+  const { code, output } = await runScript(`
+    const support = require(${JSON.stringify(require.resolve('./support'))});
+    const { Worker } = require('node:worker_threads');
+    (async () => {
+      const worker = new Worker(\`
+        const q = require(process.env.QUARNEL_MODULE);
+        q.HookKeyboardEvent(() => {});
+        q.SetLogCallBack(() => {});
+        q.GetCurrentForegroundWindow();\`, { eval: true });
+      const exit = await new Promise((resolve) => worker.once('exit', resolve));
+      // A hook thread left running code of an unmapped DLL would crash the process here.
+      support.targetHelper('--send-keys', '0x25,0x26');
+      await support.sleep(300);
+      let main;
+      try { main = 'returned ' + require(process.env.QUARNEL_MODULE).GetCurrentForegroundWindow(); } catch (e) { main = e.code || e.message; }
+      console.log('RESULT ' + JSON.stringify({ exit, main }));
+    })();
+  `);
+  assert.equal(code, 0, output);
+  assert.match(output, /RESULT \{"exit":0,"main":"QUARNEL_MAIN_THREAD_ONLY"\}/);
 });

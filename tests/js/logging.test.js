@@ -61,6 +61,31 @@ const rows = [
     out({ error, records });
   `, { error: { name: 'TypeError', code: 'ARGUMENTS_LENGTH_ERROR', message: 'Wrong number of arguments' },
     records: ['thread 0 record 0'] }],
+  // Had these 200 records been queued, they would push the ten waiting key events out.
+  ['after UnSetLogCallBack, log statements queue nothing', `
+    addon.SetLogCallBack(() => {});
+    addon.UnSetLogCallBack();
+    const keys = [];
+    addon.test.postKeyEvents((k) => keys.push(k), ['0', '1', '2', '3', '4', '5', '0', '1', '2', '3']);
+    addon.test.writeLogs(2, 100);
+    await support.waitFor(() => keys.length >= 10, 2000);
+    await sleep(50);
+    out(keys.join());
+  `, 'left,up,right,down,pageUp,pageDown,left,up,right,down'],
+  ['a replaced callback is never called, while threads keep logging through 10,000 swaps', `
+    let current = null;
+    const seen = { current: 0, replaced: 0 };
+    addon.test.startBackgroundPosting(() => {}, 3);
+    for (let i = 0; i < 10000; i++) {
+      const mine = (r) => { seen[mine === current ? 'current' : 'replaced']++; };
+      current = mine;
+      addon.SetLogCallBack(mine);
+      // Let queued records run now and then, each time with a different callback current.
+      if (i % 50 === 0) await new Promise((resolve) => setImmediate(resolve));
+    }
+    await sleep(50);
+    out({ delivered: seen.current > 0, replaced: seen.replaced });
+  `, { delivered: true, replaced: 0 }],
   // Had these records been queued, they would push the two waiting key events out.
   ['with no log callback ever set, logging operations run and nothing is queued', `
     const keys = [];

@@ -248,6 +248,17 @@ test('closing all proxies of a parent leaves the others, clears the callbacks an
   assert.deepEqual([closed, focus], [[], []]);
 });
 
+test('100 rounds of closing all proxies of a parent report no close, however soon the windows end', { timeout: 120000 }, async () => {
+  const closed = [];
+  for (let round = 0; round < 100; round++) {
+    quarnel.WndProxySetWindowCloseCB((payload) => closed.push(payload));
+    await createProxies([parentA, 100, 200, 40, 40], [parentA, 150, 200, 40, 40], [parentA, 200, 200, 40, 40]);
+    quarnel.WndProxyCloseAllWindow(parentA);
+  }
+  await sleep(300);
+  assert.deepEqual(closed, []);
+});
+
 test('an invalid parent is logged and never called back', async () => {
   const calls = [];
   for (const parent of [0, 0x7ffffff0]) {

@@ -1,5 +1,6 @@
 #include "core/bounded_queue.h"
 #include "core/function_name.h"
+#include "core/lifecycle.h"
 #include "core/key_names.h"
 #include "core/touch_point.h"
 
@@ -20,45 +21,101 @@ std::vector<int> Drain(napi::bounded_queue<int>& queue) {
     return items;
 }
 
-TEST(BoundedQueue, KeepsTheNewestItemsInOrderAndReleasesTheDropped) {
+std::vector<int> Range(int from, int to) {
+    std::vector<int> values(to - from);
+    std::iota(values.begin(), values.end(), from);
+    return values;
+}
+
+TEST(BoundedQueue, KeepsTheNewestItemsInOrderAndHandsOutTheDropped) {
     napi::bounded_queue<int> queue(128);
     int out = 42;
     EXPECT_FALSE(queue.pop(out));
     EXPECT_EQ(out, 42);  // an empty queue leaves the output alone
+    std::vector<int> dropped;
     for (int i = 0; i < 200; ++i) {
-        queue.push(i);
+        int gone = -1;
+        queue.push(i, gone);
+        if (gone != -1) {
+            dropped.push_back(gone);
+        }
     }
-    std::vector<int> newest(128);
-    std::iota(newest.begin(), newest.end(), 72);
-    EXPECT_EQ(Drain(queue), newest);
+    EXPECT_EQ(dropped, Range(0, 72));
+    EXPECT_EQ(Drain(queue), Range(72, 200));
+
+    // Wrapped around and refilled after partial pops: still oldest first.
+    napi::bounded_queue<int> ring(3);
+    int gone = -1;
+    for (int i : {1, 2, 3}) ring.push(i, gone);
+    ring.pop(out);
+    ring.push(4, gone);
+    ring.push(5, gone);
+    EXPECT_EQ(gone, 2);
+    EXPECT_EQ(Drain(ring), (std::vector<int>{3, 4, 5}));
 
     napi::bounded_queue<std::shared_ptr<int>> single(1);
     auto first = std::make_shared<int>(1);
     std::weak_ptr<int> watch = first;
-    single.push(std::move(first));
-    single.push(std::make_shared<int>(2));
+    std::shared_ptr<int> slot;
+    single.push(std::move(first), slot);
+    single.push(std::make_shared<int>(2), slot);
+    EXPECT_FALSE(watch.expired());  // handed out, not destroyed inside the queue
+    slot.reset();
     EXPECT_TRUE(watch.expired());
+    // A popped item leaves no share behind in its slot.
+    std::shared_ptr<int> taken;
+    single.pop(taken);
+    std::weak_ptr<int> second = taken;
+    taken.reset();
+    EXPECT_TRUE(second.expired());
 }
 
-TEST(BoundedQueue, ThreadsKeepTheirOwnOrder) {
-    napi::bounded_queue<int> queue(100000);
+TEST(BoundedQueue, SwapHandsOverAWholeBatch) {
+    napi::bounded_queue<int> pending(4);
+    napi::bounded_queue<int> batch(4);
+    int gone = -1;
+    for (int i = 0; i < 6; ++i) pending.push(i, gone);
+    pending.swap(batch);
+    EXPECT_TRUE(pending.empty());
+    pending.push(9, gone);
+    EXPECT_EQ(Drain(batch), Range(2, 6));
+    EXPECT_EQ(Drain(pending), std::vector<int>{9});
+    EXPECT_EQ(pending.capacity(), 4u);
+}
+
+TEST(Lifecycle, OnlyMovesForwardAndEachStageAllowsLess) {
+    using quarnel::Stage;
+    quarnel::Lifecycle life;
+    // stage reached, references released, host called, blocking allowed
+    struct Row {
+        Stage stage;
+        bool releases, calls, blocks;
+    } rows[] = {
+        {Stage::Running, true, true, true},
+        {Stage::Quitting, false, true, true},
+        {Stage::Detached, false, false, true},
+        {Stage::Exiting, false, false, false},
+    };
+    for (const Row& row : rows) {
+        life.advance(row.stage);
+        EXPECT_EQ(life.stage(), row.stage);
+        EXPECT_EQ(life.releases_references(), row.releases);
+        EXPECT_EQ(life.calls_host(), row.calls);
+        EXPECT_EQ(life.may_block(), row.blocks);
+    }
+    EXPECT_EQ(life.advance(Stage::Quitting), Stage::Exiting);
+    EXPECT_EQ(life.stage(), Stage::Exiting);
+
+    // Racing threads: the furthest stage wins whatever the order.
+    quarnel::Lifecycle raced;
     std::vector<std::thread> threads;
-    for (int t = 0; t < 4; ++t) {
-        threads.emplace_back([&queue, t] {
-            for (int i = 0; i < 5000; ++i) {
-                queue.push(t * 100000 + i);
-            }
-        });
+    for (Stage stage : {Stage::Detached, Stage::Quitting, Stage::Running, Stage::Quitting}) {
+        threads.emplace_back([&raced, stage] { raced.advance(stage); });
     }
     for (auto& thread : threads) {
         thread.join();
     }
-    std::vector<int> last(4, -1);
-    for (int item : Drain(queue)) {
-        EXPECT_EQ(item % 100000, last[item / 100000] + 1);
-        last[item / 100000] = item % 100000;
-    }
-    EXPECT_EQ(last, std::vector<int>(4, 4999));
+    EXPECT_EQ(raced.stage(), Stage::Detached);
 }
 
 TEST(KeyCodeName, NamesTheSixKeysOnly) {

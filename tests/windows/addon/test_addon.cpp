@@ -4,6 +4,7 @@
 #include "addon/quarnel_addon.h"
 
 #include <chrono>
+#include <cstdlib>
 #include <cstdint>
 #include <string>
 #include <thread>
@@ -32,10 +33,13 @@ std::shared_ptr<napi::napi_callback> Hold(Held slot, napi_env env, napi_value va
     return heldCallbacks[slot];
 }
 
+// Tests call these from the owning thread only.
 QuarnelAddon& Addon(napi_env env) {
-    QuarnelAddon& addon = QuarnelAddon::GetInstance();
-    addon.AttachEnvironment(env);
-    return addon;
+    QuarnelAddon* addon = QuarnelAddon::ForEnvironment(env);
+    if (addon == nullptr) {
+        std::abort();
+    }
+    return *addon;
 }
 
 // ---- the bridge's readers and makers ----
@@ -155,12 +159,15 @@ napi_value ReleaseOnWorker(napi_env env, napi_callback_info info) {
     QuarnelAddon& addon = Addon(env);
     auto callback = napi::make_callback(env, argv[0]);
     const int flood = napi::get_int32(env, argv[1]);
-    std::thread([&addon, flood](std::shared_ptr<napi::napi_callback> last) {
-        for (int i = 0; i < flood; ++i) {
-            addon.OnKeyboardEvent(last, i % 6);
-        }
-        last.reset();
-    }, std::move(callback)).join();
+    std::thread(
+        [&addon, flood](std::shared_ptr<napi::napi_callback> last) {
+            for (int i = 0; i < flood; ++i) {
+                addon.OnKeyboardEvent(last, i % 6);
+            }
+            last.reset();
+        },
+        std::move(callback))
+        .join();
     return nullptr;
 }
 
@@ -178,7 +185,7 @@ napi_value StartBackgroundPosting(napi_env env, napi_callback_info info) {
             // They stop once the environment is torn down (a natural exit): a thread that
             // ExitProcess kills inside the heap can leave its lock held for the rest of the
             // exit. process.exit() ends them wherever they are.
-            for (unsigned i = 0; !napi::is_env_torn_down(); ++i) {
+            for (unsigned i = 0; napi::lifecycle().calls_host(); ++i) {
                 if (auto strong = weak.lock()) {
                     addon.OnKeyboardEvent(strong, static_cast<int>(i % 6));
                 }
@@ -224,14 +231,16 @@ napi_value TestInit(napi_env env, napi_value exports) noexcept {
     return exports;
 }
 
-napi_module testModule = {1, 0, __FILE__, TestInit, "quarnel_test", nullptr,
-                          {nullptr, nullptr, nullptr, nullptr}};
+napi_module testModule = {
+    1, 0, __FILE__, TestInit, "quarnel_test", nullptr, {nullptr, nullptr, nullptr, nullptr}};
 
-void RegisterTestModule() { napi_module_register(&testModule); }
+void RegisterTestModule() {
+    napi_module_register(&testModule);
+}
 
 }  // namespace
 
 extern "C" {
-__declspec(dllexport) void (*_register_quarnel_test_)(void) __attribute__((section(".CRT$XCT"), used)) =
-    RegisterTestModule;
+__declspec(dllexport) void (*_register_quarnel_test_)(void)
+    __attribute__((section(".CRT$XCT"), used)) = RegisterTestModule;
 }

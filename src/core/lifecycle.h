@@ -1,0 +1,44 @@
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+
+namespace quarnel {
+
+// Where the add-on stands in its life. Stages only ever move forward, so any thread can read
+// the one value and act on it without a lock.
+enum class Stage : uint8_t {
+    Running = 0,   // exports and events flow normally
+    Quitting = 1,  // the application announced its exit: JavaScript references are left alone
+    Detached = 2,  // the owning environment is torn down: nothing may call into the host
+    Exiting = 3,   // ExitProcess is under way: other threads are gone, maybe inside our locks
+};
+
+class Lifecycle {
+public:
+    // Moves to `target` unless already there or further; returns the stage before.
+    Stage advance(Stage target) noexcept {
+        auto current = value_.load(std::memory_order_acquire);
+        while (current < static_cast<uint8_t>(target) &&
+               !value_.compare_exchange_weak(current, static_cast<uint8_t>(target),
+                                             std::memory_order_acq_rel)) {
+        }
+        return static_cast<Stage>(current);
+    }
+
+    Stage stage() const noexcept {
+        return static_cast<Stage>(value_.load(std::memory_order_acquire));
+    }
+
+    // A JavaScript reference or async context may be deleted by the module.
+    bool releases_references() const noexcept { return stage() == Stage::Running; }
+    // The host (Node-API, libuv) may be called at all.
+    bool calls_host() const noexcept { return stage() < Stage::Detached; }
+    // Locks may be taken and threads joined.
+    bool may_block() const noexcept { return stage() < Stage::Exiting; }
+
+private:
+    std::atomic<uint8_t> value_{0};
+};
+
+}  // namespace quarnel
