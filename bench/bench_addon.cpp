@@ -3,6 +3,8 @@
 #include "addon/dllmain.h"
 #include "addon/logging.h"
 #include "addon/quarnel_addon.h"
+#include "impl/dpi_context.h"
+#include "impl/input_integrity.h"
 
 #include <windows.h>
 
@@ -148,8 +150,9 @@ napi_value TsfnRun(napi_env env, napi_callback_info info) {
     napi_unref_threadsafe_function(env, tsfn);
     napi_threadsafe_function fn = tsfn;
     static const char kKey[] = "pageDown";
-    Start([fn] { napi_call_threadsafe_function(fn, const_cast<char*>(kKey), napi_tsfn_nonblocking); },
-          napi::get_int32(env, argv[1]), napi::get_int32(env, argv[2]));
+    Start(
+        [fn] { napi_call_threadsafe_function(fn, const_cast<char*>(kKey), napi_tsfn_nonblocking); },
+        napi::get_int32(env, argv[1]), napi::get_int32(env, argv[2]));
     return nullptr;
 }
 
@@ -157,7 +160,9 @@ napi_value IsDone(napi_env env, napi_callback_info) {
     return napi::make_bool(env, currentRun.done.load());
 }
 
-napi_value TakeResult(napi_env env, napi_callback_info) { return Result(env); }
+napi_value TakeResult(napi_env env, napi_callback_info) {
+    return Result(env);
+}
 
 // logSiteCost(iterations): ns per log statement with the current sink.
 napi_value LogSiteCost(napi_env env, napi_callback_info info) {
@@ -175,9 +180,33 @@ napi_value LogSiteCost(napi_env env, napi_callback_info info) {
     return result;
 }
 
+// inputChecksCost(iterations): ns for what a mouse operation does beyond its own work before it
+// injects anything: the thread's DPI context and the integrity check of the foreground window.
+napi_value InputChecksCost(napi_env env, napi_callback_info info) {
+    size_t argc = 1;
+    napi_value argv[1];
+    napi_get_cb_info(env, info, &argc, argv, nullptr, nullptr);
+    const int iterations = napi::get_int32(env, argv[0]);
+    int warnings = 0;
+    const int64_t start = NowNs();
+    for (int i = 0; i < iterations; ++i) {
+        const win32::PerMonitorDpiScope dpi;
+        warnings += InputDropCheck(GetForegroundWindow(), "mouse input") ? 1 : 0;
+    }
+    const double perCall = static_cast<double>(NowNs() - start) / iterations;
+    napi_value result = nullptr;
+    napi_create_double(env, warnings == 0 ? perCall : -perCall, &result);
+    return result;
+}
+
 const ExportRow kBenchExports[] = {
-    {"benchAck", Ack},           {"benchQueueRun", QueueRun},       {"benchTsfnRun", TsfnRun},
-    {"benchIsDone", IsDone},     {"benchTakeResult", TakeResult}, {"benchLogSiteCost", LogSiteCost},
+    {"benchAck", Ack},
+    {"benchQueueRun", QueueRun},
+    {"benchTsfnRun", TsfnRun},
+    {"benchIsDone", IsDone},
+    {"benchTakeResult", TakeResult},
+    {"benchLogSiteCost", LogSiteCost},
+    {"benchInputChecksCost", InputChecksCost},
 };
 
 }  // namespace

@@ -1,5 +1,6 @@
 #include "core/desktop_geometry.h"
 #include "core/focus_plan.h"
+#include "core/input_integrity.h"
 #include "core/mouse_input.h"
 
 #include <gtest/gtest.h>
@@ -92,6 +93,34 @@ TEST(FocusPlan, StartAndInputAttach) {
     EXPECT_EQ(DecideFocusStart(0x1234, 0), FocusStart::Proceed);  // nothing in the foreground
     EXPECT_FALSE(NeedsInputAttach(42, 42));  // the foreground window is on this thread
     EXPECT_TRUE(NeedsInputAttach(42, 0));    // no foreground window: tried, and it fails
+}
+
+TEST(InputIntegrity, DroppedOnlyWhenTheReceiverIsKnownToRunHigher) {
+    const std::optional<uint32_t> unknown;
+    struct Case {
+        const char* name;
+        IntegrityFacts facts;  // host, target, host has UI access
+        bool dropped;
+    } const cases[] = {
+        {"elevated receiver", {kIntegrityMedium, kIntegrityHigh, false}, true},
+        {"service window", {kIntegrityMedium, kIntegritySystem, false}, true},
+        {"sandboxed host", {kIntegrityLow, kIntegrityMedium, false}, true},
+        {"one step up", {kIntegrityMedium, kIntegrityMediumPlus, false}, true},
+        {"equal", {kIntegrityMedium, kIntegrityMedium, false}, false},
+        {"receiver lower", {kIntegrityHigh, kIntegrityMedium, false}, false},
+        {"UI access exempts", {kIntegrityMedium, kIntegrityHigh, true}, false},
+        {"host unknown", {unknown, kIntegrityHigh, false}, false},
+        {"receiver unknown", {kIntegrityMedium, unknown, false}, false},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(InputWillBeDropped(c.facts), c.dropped) << c.name;
+    }
+    EXPECT_EQ(
+        InputDropWarning("mouse input", "Taskmgr.exe", 4242, kIntegrityHigh, kIntegrityMedium),
+        "mouse input goes to Taskmgr.exe (pid 4242), which runs at high integrity, above "
+        "this process (medium): Windows will drop it without reporting an error");
+    EXPECT_EQ(IntegrityLevelName(kIntegrityMediumPlus), "medium plus");
+    EXPECT_EQ(IntegrityLevelName(0x2050), "level 8272");
 }
 
 }  // namespace

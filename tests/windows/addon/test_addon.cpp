@@ -2,6 +2,8 @@
 #include "addon/dllmain.h"
 #include "addon/logging.h"
 #include "addon/quarnel_addon.h"
+#include "impl/input_integrity.h"
+#include "impl/win32_resources.h"
 
 #include <chrono>
 #include <cstdint>
@@ -155,12 +157,15 @@ napi_value ReleaseOnWorker(napi_env env, napi_callback_info info) {
     QuarnelAddon& addon = Addon(env);
     auto callback = napi::make_callback(env, argv[0]);
     const int flood = napi::get_int32(env, argv[1]);
-    std::thread([&addon, flood](std::shared_ptr<napi::napi_callback> last) {
-        for (int i = 0; i < flood; ++i) {
-            addon.OnKeyboardEvent(last, i % 6);
-        }
-        last.reset();
-    }, std::move(callback)).join();
+    std::thread(
+        [&addon, flood](std::shared_ptr<napi::napi_callback> last) {
+            for (int i = 0; i < flood; ++i) {
+                addon.OnKeyboardEvent(last, i % 6);
+            }
+            last.reset();
+        },
+        std::move(callback))
+        .join();
     return nullptr;
 }
 
@@ -190,6 +195,28 @@ napi_value StartBackgroundPosting(napi_env env, napi_callback_info info) {
     return nullptr;
 }
 
+// integrityLevels(hwnd): [the host's integrity level, that of the window's process], -1 for a
+// level the system does not tell.
+napi_value IntegrityLevels(napi_env env, napi_callback_info info) {
+    napi_value argv[1];
+    Args(env, info, argv);
+    DWORD pid = 0;
+    GetWindowThreadProcessId(
+        reinterpret_cast<HWND>(static_cast<intptr_t>(napi::get_int32(env, argv[0]))), &pid);
+    const win32::UniqueHandle process(OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid));
+    const std::optional<uint32_t> levels[] = {
+        HostIntegrityLevel(),
+        process ? ProcessIntegrityLevel(process.get()) : std::nullopt,
+    };
+    napi_value result = nullptr;
+    napi_create_array(env, &result);
+    for (uint32_t i = 0; i < 2; ++i) {
+        napi_set_element(env, result, i,
+                         napi::make_int32(env, levels[i] ? static_cast<int32_t>(*levels[i]) : -1));
+    }
+    return result;
+}
+
 napi_value HookTouchEvent(napi_env env, napi_callback_info info) {
     return Addon(env).HookTouchEvent(env, info);
 }
@@ -208,6 +235,7 @@ const ExportRow kTestExports[] = {
     {"hookTouchEvent", HookTouchEvent},
     {"releaseOnWorker", ReleaseOnWorker},
     {"startBackgroundPosting", StartBackgroundPosting},
+    {"integrityLevels", IntegrityLevels},
 };
 
 napi_value TestInit(napi_env env, napi_value exports) noexcept {
@@ -224,14 +252,16 @@ napi_value TestInit(napi_env env, napi_value exports) noexcept {
     return exports;
 }
 
-napi_module testModule = {1, 0, __FILE__, TestInit, "quarnel_test", nullptr,
-                          {nullptr, nullptr, nullptr, nullptr}};
+napi_module testModule = {
+    1, 0, __FILE__, TestInit, "quarnel_test", nullptr, {nullptr, nullptr, nullptr, nullptr}};
 
-void RegisterTestModule() { napi_module_register(&testModule); }
+void RegisterTestModule() {
+    napi_module_register(&testModule);
+}
 
 }  // namespace
 
 extern "C" {
-__declspec(dllexport) void (*_register_quarnel_test_)(void) __attribute__((section(".CRT$XCT"), used)) =
-    RegisterTestModule;
+__declspec(dllexport) void (*_register_quarnel_test_)(void)
+    __attribute__((section(".CRT$XCT"), used)) = RegisterTestModule;
 }
