@@ -4,6 +4,7 @@
 #include "impl/text_conversion.h"
 #include "impl/win32_resources.h"
 
+#include <mutex>
 #include <vector>
 
 namespace {
@@ -65,12 +66,9 @@ std::optional<uint32_t> HostIntegrityLevel() {
     return level;
 }
 
-std::optional<std::string> InputDropCheck(HWND window, const char* what) {
-    DWORD pid = 0;
-    if (window == nullptr || GetWindowThreadProcessId(window, &pid) == 0 ||
-        pid == GetCurrentProcessId()) {
-        return std::nullopt;
-    }
+namespace {
+
+std::optional<std::string> CheckProcess(DWORD pid, const char* what) {
     static const bool uiAccess = HostHasUiAccess();
     const win32::UniqueHandle process(OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid));
     if (!process) {
@@ -84,4 +82,39 @@ std::optional<std::string> InputDropCheck(HWND window, const char* what) {
         return std::nullopt;
     }
     return InputDropWarning(what, ProcessName(process.get()), pid, *facts.target, *facts.host);
+}
+
+// The last verdict, for the window it was reached for. A window belongs to one process for
+// its whole life and a process keeps its integrity level, so while the same window is asked
+// about the answer stands, and the check costs nothing beyond finding the window: no process,
+// token or even owner lookup per mouse event. (A handle value comes back for another window
+// only after its slot has been reused tens of thousands of times; the cost of that would be
+// one missing or stale warning, never different input.)
+struct Verdict {
+    HWND window = nullptr;
+    std::string what;
+    std::optional<std::string> warning;
+};
+std::mutex verdictMutex;
+Verdict lastVerdict;
+
+std::optional<std::string> CheckWindow(HWND window, const char* what) {
+    DWORD pid = 0;
+    if (GetWindowThreadProcessId(window, &pid) == 0 || pid == GetCurrentProcessId()) {
+        return std::nullopt;
+    }
+    return CheckProcess(pid, what);
+}
+
+}  // namespace
+
+std::optional<std::string> InputDropCheck(HWND window, const char* what) {
+    if (window == nullptr) {
+        return std::nullopt;
+    }
+    std::lock_guard<std::mutex> lock(verdictMutex);
+    if (lastVerdict.window != window || lastVerdict.what != what) {
+        lastVerdict = Verdict{window, what, CheckWindow(window, what)};
+    }
+    return lastVerdict.warning;
 }
