@@ -150,9 +150,8 @@ napi_value TsfnRun(napi_env env, napi_callback_info info) {
     napi_unref_threadsafe_function(env, tsfn);
     napi_threadsafe_function fn = tsfn;
     static const char kKey[] = "pageDown";
-    Start(
-        [fn] { napi_call_threadsafe_function(fn, const_cast<char*>(kKey), napi_tsfn_nonblocking); },
-        napi::get_int32(env, argv[1]), napi::get_int32(env, argv[2]));
+    Start([fn] { napi_call_threadsafe_function(fn, const_cast<char*>(kKey), napi_tsfn_nonblocking); },
+          napi::get_int32(env, argv[1]), napi::get_int32(env, argv[2]));
     return nullptr;
 }
 
@@ -160,9 +159,7 @@ napi_value IsDone(napi_env env, napi_callback_info) {
     return napi::make_bool(env, currentRun.done.load());
 }
 
-napi_value TakeResult(napi_env env, napi_callback_info) {
-    return Result(env);
-}
+napi_value TakeResult(napi_env env, napi_callback_info) { return Result(env); }
 
 // logSiteCost(iterations): ns per log statement with the current sink.
 napi_value LogSiteCost(napi_env env, napi_callback_info info) {
@@ -182,6 +179,7 @@ napi_value LogSiteCost(napi_env env, napi_callback_info info) {
 
 // inputChecksCost(iterations): ns for what a mouse operation does beyond its own work before it
 // injects anything: the thread's DPI context and the integrity check of the foreground window.
+// Negative when the check warned.
 napi_value InputChecksCost(napi_env env, napi_callback_info info) {
     size_t argc = 1;
     napi_value argv[1];
@@ -200,12 +198,8 @@ napi_value InputChecksCost(napi_env env, napi_callback_info info) {
 }
 
 const ExportRow kBenchExports[] = {
-    {"benchAck", Ack},
-    {"benchQueueRun", QueueRun},
-    {"benchTsfnRun", TsfnRun},
-    {"benchIsDone", IsDone},
-    {"benchTakeResult", TakeResult},
-    {"benchLogSiteCost", LogSiteCost},
+    {"benchAck", Ack},           {"benchQueueRun", QueueRun},       {"benchTsfnRun", TsfnRun},
+    {"benchIsDone", IsDone},     {"benchTakeResult", TakeResult}, {"benchLogSiteCost", LogSiteCost},
     {"benchInputChecksCost", InputChecksCost},
 };
 

@@ -157,15 +157,12 @@ napi_value ReleaseOnWorker(napi_env env, napi_callback_info info) {
     QuarnelAddon& addon = Addon(env);
     auto callback = napi::make_callback(env, argv[0]);
     const int flood = napi::get_int32(env, argv[1]);
-    std::thread(
-        [&addon, flood](std::shared_ptr<napi::napi_callback> last) {
-            for (int i = 0; i < flood; ++i) {
-                addon.OnKeyboardEvent(last, i % 6);
-            }
-            last.reset();
-        },
-        std::move(callback))
-        .join();
+    std::thread([&addon, flood](std::shared_ptr<napi::napi_callback> last) {
+        for (int i = 0; i < flood; ++i) {
+            addon.OnKeyboardEvent(last, i % 6);
+        }
+        last.reset();
+    }, std::move(callback)).join();
     return nullptr;
 }
 
@@ -252,16 +249,14 @@ napi_value TestInit(napi_env env, napi_value exports) noexcept {
     return exports;
 }
 
-napi_module testModule = {
-    1, 0, __FILE__, TestInit, "quarnel_test", nullptr, {nullptr, nullptr, nullptr, nullptr}};
+napi_module testModule = {1, 0, __FILE__, TestInit, "quarnel_test", nullptr,
+                          {nullptr, nullptr, nullptr, nullptr}};
 
-void RegisterTestModule() {
-    napi_module_register(&testModule);
-}
+void RegisterTestModule() { napi_module_register(&testModule); }
 
 }  // namespace
 
 extern "C" {
-__declspec(dllexport) void (*_register_quarnel_test_)(void)
-    __attribute__((section(".CRT$XCT"), used)) = RegisterTestModule;
+__declspec(dllexport) void (*_register_quarnel_test_)(void) __attribute__((section(".CRT$XCT"), used)) =
+    RegisterTestModule;
 }
