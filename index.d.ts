@@ -72,7 +72,7 @@ export function GetCurrentForegroundWindow(): Hwnd;
 export function HookKeyboardEvent(callback: (key: KeyName) => void): void;
 /** Stops the keyboard listener; no release reaches JavaScript after it returns. */
 export function UnHookKeyboardEvent(): void;
-/** Moves the cursor to (x, y) of the virtual desktop; -1 on success, else the error code (logged). */
+/** Moves the cursor to the physical pixel (x, y) of the virtual desktop, counted from its top-left corner; -1 on success, else the error code (logged). */
 export function InputMouseMove(x: number, y: number): number;
 /** Left click at the cursor; -1 on success, else the error code (logged). */
 export function InputMouseLeftClick(): number;
@@ -97,7 +97,7 @@ export function WndProxyCreateProxyWindow(
 ): void;
 /** Moves and resizes a proxy window; 1 on success, 0 on failure (logged). */
 export function WndProxyResizeWindow(hwnd: Hwnd, x: number, y: number, width: number, height: number): Flag;
-/** Closes one proxy window; the close callback then receives its handle. */
+/** Closes one proxy window of this module; the close callback then receives its handle. Any other handle is logged ("not a proxy window") and left alone. */
 export function WndProxyCloseWindow(hwnd: Hwnd): void;
 /** Closes every proxy window of `parent` and clears the three proxy callbacks, without close callbacks. */
 export function WndProxyCloseAllWindow(parent: Hwnd): void;

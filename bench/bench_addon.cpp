@@ -3,6 +3,8 @@
 #include "addon/dllmain.h"
 #include "addon/logging.h"
 #include "addon/quarnel_addon.h"
+#include "impl/dpi_context.h"
+#include "impl/input_integrity.h"
 
 #include <windows.h>
 
@@ -188,6 +190,26 @@ napi_value LogSiteCost(napi_env env, napi_callback_info info) {
     return result;
 }
 
+// inputChecksCost(iterations): ns for what a mouse operation does beyond its own work before it
+// injects anything: the thread's DPI context and the integrity check of the foreground window.
+// Negative when the check warned.
+napi_value InputChecksCost(napi_env env, napi_callback_info info) {
+    size_t argc = 1;
+    napi_value argv[1];
+    napi_get_cb_info(env, info, &argc, argv, nullptr, nullptr);
+    const int iterations = napi::get_int32(env, argv[0]);
+    int warnings = 0;
+    const int64_t start = NowNs();
+    for (int i = 0; i < iterations; ++i) {
+        const win32::PerMonitorDpiScope dpi;
+        warnings += InputDropCheck(GetForegroundWindow(), "mouse input") ? 1 : 0;
+    }
+    const double perCall = static_cast<double>(NowNs() - start) / iterations;
+    napi_value result = nullptr;
+    napi_create_double(env, warnings == 0 ? perCall : -perCall, &result);
+    return result;
+}
+
 const ExportRow kBenchExports[] = {
     {"benchAck", Ack},
     {"benchCount", Count},
@@ -197,6 +219,7 @@ const ExportRow kBenchExports[] = {
     {"benchIsDone", IsDone},
     {"benchTakeResult", TakeResult},
     {"benchLogSiteCost", LogSiteCost},
+    {"benchInputChecksCost", InputChecksCost},
 };
 
 }  // namespace

@@ -14,3 +14,9 @@ export function createProxyWindow(
   rect: { x: number; y: number; width: number; height: number },
   options?: { timeoutMs?: number },
 ): Promise<Hwnd>;
+/**
+ * Moves the focus to `hwnd` with SetWindowFocus and confirms it with GetCurrentForegroundWindow,
+ * asking again within `timeoutMs` (default 500): true only once the window really is in the
+ * foreground.
+ */
+export function focusWindow(hwnd: Hwnd, options?: { timeoutMs?: number }): Promise<boolean>;

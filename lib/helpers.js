@@ -45,4 +45,30 @@ function createProxyWindow(parent, rect, { timeoutMs = 5000 } = {}) {
   });
 }
 
-module.exports = { KEY_NAMES, SEVERITY, INVALID_HWND, handleFromBuffer, createProxyWindow };
+const sleep = (ms) => new Promise((resolve) => setTimeout(resolve, ms));
+
+/**
+ * Moves the keyboard focus to `hwnd` and checks that it got there: SetWindowFocus reports
+ * nothing, and Windows may refuse the foreground (focus-stealing rules, a window that takes no
+ * activation, a process of higher integrity). Resolves to true once GetCurrentForegroundWindow
+ * names the window, asking again now and then, and to false when it has not within
+ * `timeoutMs`.
+ */
+async function focusWindow(hwnd, { timeoutMs = 500 } = {}) {
+  const handle = hwnd | 0;
+  if (handle === 0) return false; // "no foreground window" would read as success
+  const end = Date.now() + timeoutMs;
+  let nextRequest = 0;
+  for (;;) {
+    const now = Date.now();
+    if (now >= nextRequest) {
+      quarnel.SetWindowFocus(handle);
+      nextRequest = now + 100;
+    }
+    if (quarnel.GetCurrentForegroundWindow() === handle) return true;
+    if (now >= end) return false;
+    await sleep(Math.min(20, Math.max(1, end - now)));
+  }
+}
+
+module.exports = { KEY_NAMES, SEVERITY, INVALID_HWND, handleFromBuffer, createProxyWindow, focusWindow };

@@ -7,7 +7,11 @@
 #                                fails on a pipe); returns its exit code
 #   wine_session_stop
 #
-# QUARNEL_SCREEN (default 1920x1080x24) sets the screen; QUARNEL_WINEPREFIX overrides the prefix.
+# QUARNEL_SCREEN (default 1920x1080x24) sets the screen; QUARNEL_XVFB_ARGS replaces the screen
+# arguments of Xvfb altogether (for example two screens joined by Xinerama:
+# "-screen 0 800x600x24 -screen 1 1024x768x24 +xinerama", which also makes Wine take its
+# monitors from Xinerama rather than RandR); QUARNEL_WINE_DPI sets the display's DPI (the
+# prefix's LogPixels, 96 by default); QUARNEL_WINEPREFIX overrides the prefix.
 
 repo=${repo:-$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)}
 session_xvfb_pid=""
@@ -76,7 +80,8 @@ wine_session_start() {
   local n
   for n in $(seq 90 189); do
     [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ] && continue
-    Xvfb ":$n" -screen 0 "${QUARNEL_SCREEN:-1920x1080x24}" -nolisten tcp >/dev/null 2>&1 &
+    # shellcheck disable=SC2086 # the override is a list of arguments
+    Xvfb ":$n" ${QUARNEL_XVFB_ARGS:--screen 0 ${QUARNEL_SCREEN:-1920x1080x24}} -nolisten tcp >/dev/null 2>&1 &
     session_xvfb_pid=$!
     local i
     for i in $(seq 1 50); do
@@ -115,6 +120,14 @@ wine_session_start() {
       return 1
     fi
     printf '%s' "$stamp" >"$WINEPREFIX/.quarnel-ready"
+  fi
+  # Read when the desktop starts, so before anything opens a window. Xvfb's RandR knows only
+  # the first screen; Xinerama knows them all. Set only where asked for: a prefix keeps them.
+  case "${QUARNEL_XVFB_ARGS:-}" in
+    *+xinerama*) wine reg add 'HKCU\Software\Wine\X11 Driver' /v UseXRandR /d N /f >/dev/null 2>&1 ;;
+  esac
+  if [ -n "${QUARNEL_WINE_DPI:-}" ]; then
+    wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$QUARNEL_WINE_DPI" /f >/dev/null 2>&1
   fi
   wineserver -p >/dev/null 2>&1 &
   session_started_server=1

@@ -1,6 +1,8 @@
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
+#include <limits>
 #include <optional>
 #include <vector>
 
@@ -17,42 +19,33 @@ struct DesktopSize {
     int32_t height = 0;
 };
 
-namespace desktop_detail {
-
-// |value| without the overflow of std::abs(INT32_MIN).
-inline uint32_t Magnitude(int32_t value) {
-    return value < 0 ? 0u - static_cast<uint32_t>(value) : static_cast<uint32_t>(value);
-}
-
-// Sums as 32-bit unsigned and reinterprets, so absurd display data wraps instead of being UB.
-inline int32_t WrappingAdd(int32_t extent, uint32_t offset) {
-    return static_cast<int32_t>(static_cast<uint32_t>(extent) + offset);
-}
-
-}  // namespace desktop_detail
-
-// Extent of the desktop as the mouse normalisation needs it: in each direction the far edge
-// of the display lying farthest from the origin, a display left of or above the origin
-// counting by the magnitude of its offset. A tie goes to the display enumerated later.
-// Nothing when no display was measured, so callers keep whatever they had.
+// The bounding box of the displays, as the system spans its virtual desktop over them, so that a
+// normalised absolute move lands on the pixel asked for. A display without a size (no current
+// mode) takes no room. Nothing when no display has a size, so callers keep whatever they had.
+// Sums are taken in 64 bits and the extent saturates: absurd display data gives a large
+// desktop, never a negative one.
 inline std::optional<DesktopSize> DesktopExtent(const std::vector<DisplayRect>& displays) {
-    if (displays.empty()) {
+    bool any = false;
+    int64_t left = 0, top = 0, right = 0, bottom = 0;
+    for (const DisplayRect& display : displays) {
+        if (display.width <= 0 || display.height <= 0) {
+            continue;
+        }
+        const int64_t l = display.x;
+        const int64_t t = display.y;
+        const int64_t r = l + display.width;
+        const int64_t b = t + display.height;
+        left = any ? std::min(left, l) : l;
+        top = any ? std::min(top, t) : t;
+        right = any ? std::max(right, r) : r;
+        bottom = any ? std::max(bottom, b) : b;
+        any = true;
+    }
+    if (!any) {
         return std::nullopt;
     }
-    DesktopSize size;
-    uint32_t maxX = 0;
-    uint32_t maxY = 0;
-    for (const DisplayRect& display : displays) {
-        const uint32_t ax = desktop_detail::Magnitude(display.x);
-        if (ax >= maxX) {
-            maxX = ax;
-            size.width = desktop_detail::WrappingAdd(display.width, ax);
-        }
-        const uint32_t ay = desktop_detail::Magnitude(display.y);
-        if (ay >= maxY) {
-            maxY = ay;
-            size.height = desktop_detail::WrappingAdd(display.height, ay);
-        }
-    }
-    return size;
+    const auto saturate = [](int64_t extent) {
+        return static_cast<int32_t>(std::min<int64_t>(extent, std::numeric_limits<int32_t>::max()));
+    };
+    return DesktopSize{saturate(right - left), saturate(bottom - top)};
 }

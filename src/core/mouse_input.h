@@ -5,8 +5,10 @@
 #include <optional>
 
 // Absolute mouse coordinates are given to the system on a 0..65536 scale over the virtual
-// desktop. The scaling is pixel * 65536 / extent in 32-bit signed arithmetic: the shift wraps
-// modulo 2^32 for pixels of 32768 and more, and the division truncates toward zero. Nothing
+// desktop, and the system maps them back to a pixel as value * extent / 65536, truncated. The
+// scaling is therefore pixel * 65536 / extent rounded up: the smallest value that maps back to
+// the pixel itself (truncating here too would land one pixel short wherever the division is
+// not exact). The shift is 32-bit and wraps modulo 2^32 for pixels of 32768 and more. Nothing
 // when the extent is 0, which leaves the caller to report that instead of dividing.
 inline std::optional<int32_t> NormaliseAbsolute(int32_t pixel, int32_t extent) {
     if (extent == 0) {
@@ -16,7 +18,10 @@ inline std::optional<int32_t> NormaliseAbsolute(int32_t pixel, int32_t extent) {
     if (shifted == std::numeric_limits<int32_t>::min() && extent == -1) {
         return shifted;  // the one quotient that does not fit: wrap as the hardware would
     }
-    return shifted / extent;
+    const int32_t quotient = shifted / extent;
+    // Division truncates toward zero, which already rounds a negative quotient up.
+    const bool positive = (shifted > 0) == (extent > 0);
+    return shifted % extent != 0 && positive ? quotient + 1 : quotient;
 }
 
 // Button event flags of the system's mouse input records.

@@ -5,6 +5,8 @@
 #include "core/desktop_geometry.h"
 #include "core/focus_plan.h"
 #include "core/mouse_input.h"
+#include "impl/dpi_context.h"
+#include "impl/input_integrity.h"
 #include "impl/text_conversion.h"
 #include "impl/win32_resources.h"
 
@@ -52,6 +54,16 @@ int SendMouseButtons(std::initializer_list<uint32_t> flags, DWORD& error) {
     return MouseInputResult(injected, count, error);
 }
 
+BOOL CALLBACK AddMonitor(HMONITOR, HDC, LPRECT rect, LPARAM list) noexcept {
+    try {
+        reinterpret_cast<std::vector<DisplayRect>*>(list)->push_back(
+            {rect->left, rect->top, rect->right - rect->left, rect->bottom - rect->top});
+        return TRUE;
+    } catch (...) {
+        return FALSE;  // out of memory: the displays measured so far have to do
+    }
+}
+
 }  // namespace
 
 std::wstring ErrorCodeText(uint32_t code) {
@@ -93,6 +105,10 @@ void QuarnelImpl::SetWindowFocus(int hwnd) {
             break;
     }
     const HWND window = ToHwnd(hwnd);
+    // Still tried: the warning is the only sign the user gets when it fails.
+    if (const std::optional<std::string> warning = InputDropCheck(window, "the focus request")) {
+        QLOG(LOG_WARNING) << *warning;
+    }
     const DWORD currentThreadId = GetCurrentThreadId();
     // Asked again: the foreground may have moved since the check above, and the attach has
     // to be with whoever holds it now.
@@ -207,6 +223,10 @@ void QuarnelImpl::GetDeskRect(int& width, int& height) {
                        << " width:" << display.width << " height:" << display.height;
         displays.push_back(display);
     }
+    // The monitors too: a display whose mode the system does not tell (Wine's Xinerama heads
+    // report 0 x 0) still spans part of the desktop. Physical, as the callers run per-monitor
+    // aware; where they cannot, these are the scaled ones and never exceed the modes.
+    EnumDisplayMonitors(nullptr, nullptr, AddMonitor, reinterpret_cast<LPARAM>(&displays));
     if (const std::optional<DesktopSize> size = DesktopExtent(displays)) {
         width = size->width;
         height = size->height;
@@ -215,6 +235,7 @@ void QuarnelImpl::GetDeskRect(int& width, int& height) {
 }
 
 void QuarnelImpl::GetMainMonitorRect(int& x, int& y, int& width, int& height) {
+    const win32::PerMonitorDpiScope dpi;
     // Zeroed, so that a failed query reports an empty rectangle rather than stack contents.
     DEVMODEW mode = {};
     mode.dmSize = sizeof(mode);
@@ -230,6 +251,12 @@ void QuarnelImpl::GetMainMonitorRect(int& x, int& y, int& width, int& height) {
 // ---- mouse input ----
 
 int QuarnelImpl::InputMouseMove(int x, int y) {
+    // The extent and the move in physical pixels, whatever the host's own DPI awareness.
+    const win32::PerMonitorDpiScope dpi;
+    if (const std::optional<std::string> warning =
+            InputDropCheck(GetForegroundWindow(), "mouse input")) {
+        QLOG(LOG_WARNING) << *warning;
+    }
     int width = 0;
     int height = 0;
     GetDeskRect(width, height);
@@ -256,14 +283,18 @@ int QuarnelImpl::InputMouseMove(int x, int y) {
 }
 
 // Each button operation logs under its own name, hence one small definition per operation.
-#define QUARNEL_MOUSE_BUTTONS(Name, ...)                           \
-    int QuarnelImpl::Name() {                                      \
-        DWORD error = 0;                                           \
-        const int result = SendMouseButtons({__VA_ARGS__}, error); \
-        if (result != -1) {                                        \
-            QLOG(LOG_ERROR) << "err:" << error;                    \
-        }                                                          \
-        return result;                                             \
+#define QUARNEL_MOUSE_BUTTONS(Name, ...)                                \
+    int QuarnelImpl::Name() {                                           \
+        if (const std::optional<std::string> warning =                  \
+                InputDropCheck(GetForegroundWindow(), "mouse input")) { \
+            QLOG(LOG_WARNING) << *warning;                              \
+        }                                                               \
+        DWORD error = 0;                                                \
+        const int result = SendMouseButtons({__VA_ARGS__}, error);      \
+        if (result != -1) {                                             \
+            QLOG(LOG_ERROR) << "err:" << error;                         \
+        }                                                               \
+        return result;                                                  \
     }
 QUARNEL_MOUSE_BUTTONS(InputMouseLeftClick, kMouseLeftDown, kMouseLeftUp)
 QUARNEL_MOUSE_BUTTONS(InputMouseLeftDown, kMouseLeftDown)

@@ -2,6 +2,7 @@
 
 #include "addon/logging.h"
 #include "core/touch_mapping.h"
+#include "impl/dpi_context.h"
 #include "impl/win32_resources.h"
 
 #include <cstdint>
@@ -100,6 +101,8 @@ void WinTouchHookImpl::NotifyTouch(const std::vector<TouchPoint>& points) {
 }
 
 void WinTouchHookImpl::MessageLoop(HWND target) {
+    // Touch points and the target's rectangle in physical pixels.
+    const win32::PerMonitorDpiScope dpi;
     RECT rect = {};
     GetWindowRect(target, &rect);
     const int x = rect.left;

@@ -2,6 +2,7 @@
 
 #include "addon/logging.h"
 #include "core/frame_geometry.h"
+#include "impl/dpi_context.h"
 #include "impl/gdiplus_resources.h"
 #include "impl/overlay_threads.h"
 #include "impl/win32_resources.h"
@@ -37,6 +38,8 @@ void WndFrameImpl::ShowFrame(int followHwnd) {
 }
 
 void WndFrameImpl::MessageLoop(int followHwnd) {
+    // The followed rectangle and the frame in physical pixels, as the proxy windows are.
+    const win32::PerMonitorDpiScope dpi;
     RECT rect = {};
     if (!GetWindowRect(ToHwnd(followHwnd), &rect)) {
         const DWORD error = GetLastError();

@@ -13,7 +13,7 @@ bool WndProxy::ResizeWindow(int hwnd, int x, int y, int width, int height) {
     return WndProxyImpl::ResizeWindow(hwnd, x, y, width, height);
 }
 void WndProxy::CloseWindow(int hwnd) {
-    WndProxyImpl::CloseWindow(hwnd);
+    WndProxyImpl::CloseProxyWindow(hwnd);
 }
 void WndProxy::CloseAllWindow(int parentHwnd) {
     impl_->CloseAllWindow(parentHwnd);

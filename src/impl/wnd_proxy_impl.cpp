@@ -5,6 +5,7 @@
 
 #include "addon/logging.h"
 #include "core/proxy_forwarding.h"
+#include "impl/dpi_context.h"
 #include "impl/overlay_threads.h"
 #include "impl/win32_resources.h"
 
@@ -216,6 +217,9 @@ void WndProxyImpl::CreateProxyWindow(int parentHwnd, int x, int y, int width, in
 
 void WndProxyImpl::MessageLoop(int parentHwnd, int x, int y, int width, int height,
                                const std::function<void(int)>& created) {
+    // For the thread's whole life: the window keeps the awareness it was made with, and its
+    // rectangle is then in physical pixels, like every coordinate JavaScript hands over.
+    const win32::PerMonitorDpiScope dpi;
     // A class of its own for every window, so that no two proxy windows share a class.
     const std::string name = "TransparentWindow" + Orlix::Uuid::Create().ToString("-", true);
     const std::wstring className = Orlix::AnsiToWide(name);
@@ -303,6 +307,7 @@ void WndProxyImpl::MessageLoop(int parentHwnd, int x, int y, int width, int heig
 }
 
 bool WndProxyImpl::ResizeWindow(int hwnd, int x, int y, int width, int height) {
+    const win32::PerMonitorDpiScope dpi;
     if (!MoveWindow(ToHwnd(hwnd), x, y, width, height, TRUE)) {
         const DWORD error = GetLastError();
         QLOG(LOG_ERROR) << "MoveWindow err:" << error << " hWnd:" << hwnd << " x:" << x
@@ -327,6 +332,19 @@ void WndProxyImpl::CloseWindow(int hwnd) {
         const DWORD error = GetLastError();
         QLOG(LOG_ERROR) << "PostMessage WM_CLOSE err:" << error << " childHWnd:" << hwnd;
     }
+}
+
+void WndProxyImpl::CloseProxyWindow(int hwnd) {
+    {
+        std::lock_guard<std::mutex> lock(proxyMutex);
+        if (parentOfWindow.count(hwnd) != 0) {
+            CloseWindow(hwnd);
+            return;
+        }
+    }
+    // Any other handle is someone else's window, and -1 or 0xFFFF would post the close to
+    // every top-level window of the desktop.
+    QLOG(LOG_WARNING) << "not a proxy window childHWnd:" << hwnd;
 }
 
 void WndProxyImpl::CloseAllWindow(int parentHwnd) {

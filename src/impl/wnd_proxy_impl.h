@@ -26,6 +26,8 @@ public:
     static bool ResizeWindow(int hwnd, int x, int y, int width, int height);
     // Asks the window's thread to close it; returns at once.
     static void CloseWindow(int hwnd);
+    // CloseWindow for a listed proxy window only; any other handle is logged and left alone.
+    static void CloseProxyWindow(int hwnd);
     // Closes and unlists the proxy windows of one parent and clears all three callbacks.
     void CloseAllWindow(int parentHwnd);
     // A copy of the table proxy window → parent window.

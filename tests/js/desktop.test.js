@@ -6,7 +6,7 @@ const assert = require('node:assert/strict');
 const fs = require('node:fs');
 const path = require('node:path');
 const { spawn } = require('node:child_process');
-const { load, repo, startTarget, targetHelper, collectLogs, waitFor, sleep } = require('./support');
+const { load, loadTestAddon, repo, startTarget, targetHelper, collectLogs, waitFor, sleep } = require('./support');
 
 const quarnel = load();
 const logs = collectLogs(quarnel);
@@ -17,9 +17,6 @@ const underWine = Boolean(process.env.WINEPREFIX);
 const NOACTIVATE = 0x08000000;
 const E_NOTIMPL = -2147467263; // 0x80004001 as a signed 32-bit number
 const cursor = () => targetHelper('--query-cursor').split(',').map(Number);
-// Normalised coordinates are truncated, and the system maps them back with truncation too:
-// a move lands within one pixel of the point asked for.
-const near = ([ax, ay], [bx, by]) => Math.abs(ax - bx) <= 1 && Math.abs(ay - by) <= 1;
 
 // Under Wine the first process that needs the desktop window starts explorer.exe, which then
 // holds that process's standard handles: were it this one, the test runner would wait on
@@ -51,7 +48,7 @@ test('display queries report the screen; absolute moves scale onto it and wrap t
 
   // One argument too few: the TypeError comes before any move.
   const before = cursor();
-  assert.ok(near(before, [screenWidth / 2, screenHeight / 2]), `cursor ${before}`);
+  assert.deepEqual(before, [screenWidth / 2, screenHeight / 2]);
   const move = since('InputMouseMove');
   assert.throws(() => quarnel.InputMouseMove(700), { name: 'TypeError', code: 'ARGUMENTS_LENGTH_ERROR' });
   assert.deepEqual(await move(), []);
@@ -62,12 +59,13 @@ test('mouse moves and clicks land in another process at the right client point',
   const target = await startTarget([[200, 150, 400, 300]]);
   t.after(() => target.stop());
   let landed;
-  for (const [x, y] of [[300, 250], [201, 151], [599, 449], [455, 300]]) {
+  // Exactly on the pixel, also where the scaling does not divide evenly.
+  for (const [x, y] of [[300, 250], [201, 151], [599, 449], [455, 300], [333, 167]]) {
     target.clearLog();
     assert.equal(quarnel.InputMouseMove(x, y), -1);
-    landed = await target.waitForMessage('WM_MOUSEMOVE', (m) => near([m.x, m.y], [x - 200, y - 150]));
+    landed = await target.waitForMessage('WM_MOUSEMOVE', (m) => m.x === x - 200 && m.y === y - 150);
     assert.ok(landed, `move to ${x},${y}: ${target.dump()}`);
-    assert.ok(near(cursor(), [x, y]), `cursor ${cursor()} for ${x},${y}`);
+    assert.deepEqual(cursor(), [x, y]);
   }
 
   const buttons = [
@@ -130,6 +128,19 @@ test('SetWindowFocus moves the foreground to a window of another process', async
   assert.equal(quarnel.GetCurrentForegroundWindow(), current);
 });
 
+test('input and focus for a process of the same integrity carry no warning', async (t) => {
+  const target = await startTarget([[50, 300, 200, 150]]);
+  t.after(() => target.stop());
+  const [host, other] = loadTestAddon().test.integrityLevels(target.hwnds[0]);
+  // Both read from real tokens (Wine gives every process the same level).
+  assert.ok(host >= 0x1000 && other === host, `levels ${host} ${other}`);
+  quarnel.SetWindowFocus(target.hwnds[0]);
+  assert.equal(quarnel.InputMouseMove(100, 350), -1);
+  assert.equal(quarnel.InputMouseLeftClick(), -1);
+  await sleep(200);
+  assert.deepEqual(logs.filter((r) => r.severity === 2 || /will drop/.test(r.content)), []);
+});
+
 test('SetWindowFocusable, SetWindowParent and SetWindowFrontTaskbar change the windows and log', async (t) => {
   const target = await startTarget([[50, 400, 200, 100], [300, 400, 200, 100]]);
   t.after(() => target.stop());
@@ -171,41 +182,79 @@ test('SetWindowFocusable, SetWindowParent and SetWindowFrontTaskbar change the w
   assert.match((await calls()).join('|'), new RegExp(`^${line}\\|${line}$`));
 });
 
-// A second screen size needs a second X server, which only the host can start: the case runs
-// in a nested Wine session (own Xvfb and prefix) launched through Wine's `start /unix`.
-test('on a second screen size the display queries follow the screen', { timeout: 240000 }, async (t) => {
+// Another screen layout or DPI needs another X server and prefix, which only the host can
+// start: such cases run in a nested Wine session (own Xvfb and prefix) launched through
+// Wine's `start /unix`. `body` runs in an async function with `quarnel`, `logs`, `support`
+// and `sleep`; the value it returns comes back. Skipped where that cannot work.
+async function nestedSession(t, env, body) {
   const unixRepo = /^z:\\/i.test(repo) ? repo.slice(2).replace(/\\/g, '/') : '';
   const startExe = path.join(process.env.SystemRoot || 'C:\\windows', 'system32', 'start.exe');
   if (!underWine || !unixRepo || !fs.existsSync(startExe)) return t.skip('needs Wine with the repository on drive Z:');
-  const [width, height] = screenWidth === 1280 ? [1920, 1080] : [1280, 1024];
-  const name = `quarnel-screen-${process.pid}-${Date.now()}`;
+  const name = `quarnel-nested-${process.pid}-${Date.now()}`;
   const [script, output] = [`Z:\\tmp\\${name}.js`, `Z:\\tmp\\${name}.out`];
   t.after(() => [script, output].forEach((file) => fs.rmSync(file, { force: true })));
   fs.writeFileSync(script, `
-    const { load, collectLogs, targetHelper, sleep } = require(${JSON.stringify(require.resolve('./support'))});
-    const quarnel = load();
-    const logs = collectLogs(quarnel);
-    const monitor = quarnel.GetMainMonitorReslution();
-    const moved = quarnel.InputMouseMove(monitor.width - 1, monitor.height - 1);
-    sleep(200).then(() => {
-      const cursor = targetHelper('--query-cursor').split(',').map(Number);
-      const desk = logs.filter((r) => r.func === 'QuarnelImpl::GetDeskRect').map((r) => r.content);
-      console.log('RESULT ' + JSON.stringify({ monitor, moved, cursor, desk }));
-      process.exit(0);
-    });
+    const support = require(${JSON.stringify(require.resolve('./support'))});
+    const { sleep } = support;
+    const quarnel = support.load();
+    const logs = support.collectLogs(quarnel);
+    (async () => { ${body} })().then(
+      (result) => { console.log('RESULT ' + JSON.stringify(result)); process.exit(0); },
+      (error) => { console.log('ERROR ' + error.stack); process.exit(3); });
   `);
-  const command = `cd ${unixRepo} && scripts/wine-run node /tmp/${name}.js > /tmp/${name}.tmp 2>&1;` +
+  // Bounded, so that a session that hangs still reports, with what it wrote.
+  const command = `cd ${unixRepo} && timeout 150 scripts/wine-run node /tmp/${name}.js > /tmp/${name}.tmp 2>&1;` +
     ` echo rc=$? >> /tmp/${name}.tmp; mv /tmp/${name}.tmp /tmp/${name}.out`;
-  spawn(startExe, ['/unix', '/bin/sh', '-c', command], {
-    stdio: 'ignore',
-    env: { ...process.env, QUARNEL_SCREEN: `${width}x${height}x24`,
-      QUARNEL_WINEPREFIX: `${process.env.WINEPREFIX}-screen-${width}x${height}` },
-  });
+  spawn(startExe, ['/unix', '/bin/sh', '-c', command], { stdio: 'ignore', env: { ...process.env, ...env } });
   // `start /unix` returns at once: the nested session signals its end by its output file.
   assert.ok(await waitFor(() => fs.existsSync(output), 200000, 250), 'the nested session did not finish');
   const text = fs.readFileSync(output, 'utf8');
-  const result = JSON.parse((/^RESULT (.*)$/m.exec(text) || assert.fail(text))[1]);
-  assert.deepEqual([result.monitor, result.moved, result.desk.at(-1)], [{ width, height }, -1, `width:${width} height:${height}`]);
-  assert.ok(near(result.cursor, [width - 1, height - 1]), `cursor ${result.cursor}`);
-  assert.equal(result.desk.at(-1), `width:${width} height:${height}`);
+  return JSON.parse((/^RESULT (.*)$/m.exec(text) || assert.fail(text))[1]);
+}
+
+// Another screen size, and two screens joined by Xinerama, at 144 DPI (150 %), from this
+// unaware node.exe: Xvfb puts both heads at the origin, so the virtual desktop is the larger
+// one and only the main one is 800 x 600. Every coordinate is a physical pixel.
+test('two screens at 144 DPI: the main one is reported, moves land exactly on both, proxies cover their physical pixels', { timeout: 240000 }, async (t) => {
+  const result = await nestedSession(t, {
+    QUARNEL_XVFB_ARGS: '-screen 0 800x600x24 -screen 1 1024x768x24 +xinerama', QUARNEL_WINE_DPI: '144',
+    QUARNEL_WINEPREFIX: `${process.env.WINEPREFIX}-xinerama-144`,
+  }, `
+    const { targetHelper, startTarget, waitFor } = support;
+    const displays = targetHelper('--query-displays').split(/\\r?\\n/);
+    const monitor = quarnel.GetMainMonitorReslution();
+    // Wine keeps the X pointer on the first head until one of its windows is open.
+    const target = await startTarget([[100, 100, 600, 400]]);
+    const landed = [];
+    // The first injected move only wakes Wine's cursor up.
+    quarnel.InputMouseMove(10, 10);
+    await sleep(200);
+    // Both screens; pixels where the scaling does not divide evenly; the far corners.
+    for (const [x, y] of [[0, 0], [1, 1], [517, 383], [799, 599], [800, 0], [13, 700], [1023, 767]]) {
+      const moved = quarnel.InputMouseMove(x, y);
+      await sleep(100);
+      landed.push([x, y, moved, targetHelper('--query-cursor')]);
+    }
+    let proxy = 0;
+    quarnel.WndProxyCreateProxyWindow(target.hwnds[0], 200, 200, 300, 100, ({ hwnd }) => (proxy = hwnd));
+    await waitFor(() => proxy);
+    await sleep(300);
+    const rect = targetHelper('--query-rect', proxy);
+    // Just outside and just inside each corner: the proxy shows as an opaque box under Wine.
+    const pixels = targetHelper('--screen-pixels', '199,199;200,200;499,299;500,300;200,299;199,300').split(/\\r?\\n/);
+    quarnel.WndProxyCloseAllWindow(target.hwnds[0]);
+    await target.stop();
+    const desk = logs.filter((r) => r.func === 'QuarnelImpl::GetDeskRect').map((r) => r.content);
+    return { displays, monitor, landed, rect, pixels, desk: desk.slice(-3) };
+  `);
+  if (!result) return;
+  assert.deepEqual(result.displays, ['0,0,1024,768', '0,0,800,600,primary', '0,0,1024,768', 'dpi 144']);
+  assert.deepEqual(result.monitor, { width: 800, height: 600 });
+  // Wine tells no mode for the second head: its monitor still counts.
+  assert.deepEqual(result.desk, ['EnumDisplaySettings x:0 y:0 width:800 height:600',
+    'EnumDisplaySettings x:0 y:0 width:0 height:0', 'width:1024 height:768']);
+  assert.deepEqual(result.landed.filter(([x, y, moved, at]) => moved !== -1 || at !== `${x},${y}`), []);
+  assert.equal(result.rect, '200,200,300,100');
+  const [outside, proxy] = ['40,80,160', '255,255,255'];
+  assert.deepEqual(result.pixels, [outside, proxy, proxy, outside, proxy, outside]);
 });

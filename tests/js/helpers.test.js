@@ -3,7 +3,7 @@
 const test = require('node:test');
 const assert = require('node:assert/strict');
 const path = require('node:path');
-const { startTarget, repo } = require('./support');
+const { startTarget, targetHelper, repo } = require('./support');
 
 const helpers = require(path.join(repo, 'lib', 'helpers.js'));
 const quarnel = require(repo);
@@ -26,4 +26,30 @@ test('createProxyWindow resolves with a live proxy handle; an invalid parent rej
   quarnel.WndProxyCloseAllWindow(target.hwnds[0]);
   await assert.rejects(helpers.createProxyWindow(0, { x: 0, y: 0, width: 10, height: 10 }, { timeoutMs: 300 }),
     /no proxy window for parent 0/);
+});
+
+test('focusWindow tells the truth 100 times of 100, whether the window can take the focus or not', { timeout: 240000 }, async (t) => {
+  const target = await startTarget([[60, 60, 200, 150], [300, 60, 200, 150], [540, 60, 200, 150]]);
+  t.after(() => target.stop());
+  const [focusable, noActivate, other] = target.hwnds;
+  quarnel.SetWindowFocusable(noActivate, false);
+  const kinds = { focusable, noActivate, noWindow: 0x7ffffff0 };
+  const [wrong, answers] = [[], {}];
+  for (let i = 0; i < 100; i++) {
+    const kind = i % 10 === 9 ? 'noWindow' : i % 2 ? 'noActivate' : 'focusable';
+    const hwnd = kinds[kind];
+    // Another window holds the foreground before every call; this process has no window.
+    quarnel.SetWindowFocus(other);
+    const reported = await helpers.focusWindow(hwnd);
+    // Asked by another process once the answer is in.
+    const truth = Number(targetHelper('--query-foreground')) === hwnd;
+    if (reported !== truth) wrong.push({ i, kind, reported, truth });
+    answers[`${kind} ${reported}`] = (answers[`${kind} ${reported}`] || 0) + 1;
+  }
+  assert.deepEqual(wrong, []);
+  // Whether a window that takes no activation can be put in the foreground is the system's
+  // call (Wine does it); the others have one true answer.
+  assert.deepEqual([answers['focusable true'], answers['noWindow false']], [50, 10]);
+  t.diagnostic(`no activation: ${answers['noActivate true'] || 0} of 40 in the foreground`);
+  assert.equal(await helpers.focusWindow(0), false);
 });

@@ -1,6 +1,6 @@
 // Compiles only if the typings describe the module as applications use it.
 import * as quarnel from '../..';
-import { createProxyWindow, handleFromBuffer, KEY_NAMES, SEVERITY, INVALID_HWND } from '../../lib/helpers';
+import { createProxyWindow, focusWindow, handleFromBuffer, KEY_NAMES, SEVERITY, INVALID_HWND } from '../../lib/helpers';
 import type { KeyName, LogRecord, OperationResult, StartProcessResult } from '../..';
 
 const hwnd: number = quarnel.GetCurrentForegroundWindow();
@@ -46,4 +46,5 @@ const fromElectron: number = handleFromBuffer(Buffer.alloc(8));
 const names: readonly KeyName[] = KEY_NAMES;
 const error: 3 = SEVERITY.ERROR;
 const proxy: Promise<number> = createProxyWindow(fromElectron, { x: 0, y: 0, width: 10, height: 10 }, { timeoutMs: 100 });
-export { pid, hidden, macs, moved, clicks, product, names, error, proxy, INVALID_HWND };
+const focused: Promise<boolean> = focusWindow(fromElectron, { timeoutMs: 100 });
+export { pid, hidden, macs, moved, clicks, product, names, error, proxy, focused, INVALID_HWND };

@@ -1,5 +1,6 @@
 #include "core/desktop_geometry.h"
 #include "core/focus_plan.h"
+#include "core/input_integrity.h"
 #include "core/mouse_input.h"
 
 #include <gtest/gtest.h>
@@ -10,22 +11,34 @@
 
 namespace {
 
-TEST(DesktopExtent, FarthestDisplayInEachDirection) {
+TEST(DesktopExtent, BoundingBoxOfTheDisplays) {
     struct Case {
         const char* name;
         std::vector<DisplayRect> displays;  // {x, y, width, height} in enumeration order
         int32_t width, height;
     } const cases[] = {
         {"single display", {{0, 0, 1920, 1080}}, 1920, 1080},
-        // [1920x1080][1280x1024]: the right display's edge; equal |y|, the later height
-        {"second display on the right", {{0, 0, 1920, 1080}, {1920, 0, 1280, 1024}}, 3200, 1024},
-        // [1280x1024][1920x1080 at origin]: counted by |x| = 1280
-        {"second display on the left", {{0, 0, 1920, 1080}, {-1280, 0, 1280, 1024}}, 2560, 1024},
-        // the nearer display enumerated later does not shrink the width
+        // [1920x1080][1280x1024]: the taller main display sets the height
+        {"second display on the right", {{0, 0, 1920, 1080}, {1920, 0, 1280, 1024}}, 3200, 1080},
+        // [1280x1024][1920x1080 at origin]: -1280 .. 1920
+        {"second display on the left", {{0, 0, 1920, 1080}, {-1280, 0, 1280, 1024}}, 3200, 1080},
+        // [1280x1024][main 1920x1080][1600x900]: -1280 .. 3520
+        {"displays on both sides",
+         {{0, 0, 1920, 1080}, {-1280, 0, 1280, 1024}, {1920, 0, 1600, 900}},
+         4800,
+         1080},
         {"farther display first", {{1920, 0, 1280, 1024}, {0, 0, 1920, 1080}}, 3200, 1080},
-        {"same offset: later wins", {{0, 0, 1920, 1080}, {0, 0, 1280, 1024}}, 1280, 1024},
-        {"display above", {{0, 0, 1920, 1080}, {0, -1200, 1920, 1200}}, 1920, 2400},
-        {"display below and right", {{0, 0, 800, 600}, {800, 600, 1024, 768}}, 1824, 1368},
+        // one above the other: -1200 .. 1080
+        {"stacked", {{0, 0, 1920, 1080}, {0, -1200, 1920, 1200}}, 1920, 2280},
+        // a portrait display raised by 300: -300 .. 1620, 0 .. 3640
+        {"mixed sizes, negative y", {{0, 0, 2560, 1440}, {2560, -300, 1080, 1920}}, 3640, 1920},
+        {"below and right", {{0, 0, 800, 600}, {800, 600, 1024, 768}}, 1824, 1368},
+        {"overlapping heads", {{0, 0, 800, 600}, {0, 0, 1024, 768}}, 1024, 768},
+        {"a display without a mode takes no room", {{0, 0, 800, 600}, {0, 0, 0, 0}}, 800, 600},
+        {"absurd data saturates",
+         {{INT32_MIN, 0, 10, 10}, {INT32_MAX - 5, 0, 10, 10}},
+         INT32_MAX,
+         10},
     };
     for (const Case& c : cases) {
         const std::optional<DesktopSize> size = DesktopExtent(c.displays);
@@ -34,24 +47,34 @@ TEST(DesktopExtent, FarthestDisplayInEachDirection) {
         EXPECT_EQ(size->height, c.height) << c.name;
     }
     EXPECT_FALSE(DesktopExtent({}).has_value());
+    EXPECT_FALSE(DesktopExtent({{0, 0, 0, 0}}).has_value());
 }
 
-TEST(NormaliseAbsolute, ScalesBy65536OverTheExtentIn32Bits) {
+TEST(NormaliseAbsolute, SmallestValueThatMapsBackToThePixel) {
     struct Case {
         int32_t pixel, extent;
         std::optional<int32_t> expected;
     } const cases[] = {
-        {960, 1920, 32768},      {1920, 1920, 65536},  // x * 65536 / w, not x * 65535 / (w - 1)
-        {1919, 1920, 65501},                           // 125763584 / 1920 = 65501.87, truncated
-        {-1280, 2560, -32768},                         // left of the origin
-        {-1, 3, -21845},          // -65536 / 3 = -21845.33: toward zero, not down
-        {32767, 65536, 32767},    // largest pixel that does not wrap
+        {960, 1920, 32768},      {1920, 1920, 65536},  // exact: 65536 per extent, not 65535
+        {1919, 1920, 65502},                           // 125763584 / 1920 = 65501.87, rounded up
+        {1, 1920, 35},                                 // 34.13 up: 35 * 1920 / 65536 = 1.03 → 1
+        {2, 3, 43691},                                 // 131072 / 3 = 43690.67
+        {-1280, 2560, -32768},                         // left of the origin, exact
+        {-1, 3, -21845},                               // -65536 / 3 = -21845.33: up is toward zero
+        {32767, 65536, 32767},                         // largest pixel that does not wrap
         {32768, 1920, -1118481},  // 2^31 wraps to -2^31; -2147483648 / 1920 = -1118481.07
         {32768, -1, INT32_MIN},   // -2^31 / -1 does not fit: wraps instead of trapping
         {100, 0, std::nullopt},
     };
     for (const Case& c : cases) {
         EXPECT_EQ(NormaliseAbsolute(c.pixel, c.extent), c.expected) << c.pixel << "/" << c.extent;
+    }
+    // Every pixel of common extents maps back onto itself under the system's truncation.
+    for (const int32_t extent : {800, 1024, 1366, 1920, 3200, 4800, 7680}) {
+        for (int32_t pixel = 0; pixel < extent; ++pixel) {
+            const int64_t value = *NormaliseAbsolute(pixel, extent);
+            ASSERT_EQ(value * extent / 65536, pixel) << pixel << "/" << extent;
+        }
     }
 }
 
@@ -70,6 +93,34 @@ TEST(FocusPlan, StartAndInputAttach) {
     EXPECT_EQ(DecideFocusStart(0x1234, 0), FocusStart::Proceed);  // nothing in the foreground
     EXPECT_FALSE(NeedsInputAttach(42, 42));  // the foreground window is on this thread
     EXPECT_TRUE(NeedsInputAttach(42, 0));    // no foreground window: tried, and it fails
+}
+
+TEST(InputIntegrity, DroppedOnlyWhenTheReceiverIsKnownToRunHigher) {
+    const std::optional<uint32_t> unknown;
+    struct Case {
+        const char* name;
+        IntegrityFacts facts;  // host, target, host has UI access
+        bool dropped;
+    } const cases[] = {
+        {"elevated receiver", {kIntegrityMedium, kIntegrityHigh, false}, true},
+        {"service window", {kIntegrityMedium, kIntegritySystem, false}, true},
+        {"sandboxed host", {kIntegrityLow, kIntegrityMedium, false}, true},
+        {"one step up", {kIntegrityMedium, kIntegrityMediumPlus, false}, true},
+        {"equal", {kIntegrityMedium, kIntegrityMedium, false}, false},
+        {"receiver lower", {kIntegrityHigh, kIntegrityMedium, false}, false},
+        {"UI access exempts", {kIntegrityMedium, kIntegrityHigh, true}, false},
+        {"host unknown", {unknown, kIntegrityHigh, false}, false},
+        {"receiver unknown", {kIntegrityMedium, unknown, false}, false},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(InputWillBeDropped(c.facts), c.dropped) << c.name;
+    }
+    EXPECT_EQ(
+        InputDropWarning("mouse input", "Taskmgr.exe", 4242, kIntegrityHigh, kIntegrityMedium),
+        "mouse input goes to Taskmgr.exe (pid 4242), which runs at high integrity, above "
+        "this process (medium): Windows will drop it without reporting an error");
+    EXPECT_EQ(IntegrityLevelName(kIntegrityMediumPlus), "medium plus");
+    EXPECT_EQ(IntegrityLevelName(0x2050), "level 8272");
 }
 
 }  // namespace

@@ -2,6 +2,8 @@
 #include "addon/dllmain.h"
 #include "addon/logging.h"
 #include "addon/quarnel_addon.h"
+#include "impl/input_integrity.h"
+#include "impl/win32_resources.h"
 
 #include <chrono>
 #include <cstdlib>
@@ -197,6 +199,28 @@ napi_value StartBackgroundPosting(napi_env env, napi_callback_info info) {
     return nullptr;
 }
 
+// integrityLevels(hwnd): [the host's integrity level, that of the window's process], -1 for a
+// level the system does not tell.
+napi_value IntegrityLevels(napi_env env, napi_callback_info info) {
+    napi_value argv[1];
+    Args(env, info, argv);
+    DWORD pid = 0;
+    GetWindowThreadProcessId(
+        reinterpret_cast<HWND>(static_cast<intptr_t>(napi::get_int32(env, argv[0]))), &pid);
+    const win32::UniqueHandle process(OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid));
+    const std::optional<uint32_t> levels[] = {
+        HostIntegrityLevel(),
+        process ? ProcessIntegrityLevel(process.get()) : std::nullopt,
+    };
+    napi_value result = nullptr;
+    napi_create_array(env, &result);
+    for (uint32_t i = 0; i < 2; ++i) {
+        napi_set_element(env, result, i,
+                         napi::make_int32(env, levels[i] ? static_cast<int32_t>(*levels[i]) : -1));
+    }
+    return result;
+}
+
 napi_value HookTouchEvent(napi_env env, napi_callback_info info) {
     return Addon(env).HookTouchEvent(env, info);
 }
@@ -215,6 +239,7 @@ const ExportRow kTestExports[] = {
     {"hookTouchEvent", HookTouchEvent},
     {"releaseOnWorker", ReleaseOnWorker},
     {"startBackgroundPosting", StartBackgroundPosting},
+    {"integrityLevels", IntegrityLevels},
 };
 
 napi_value TestInit(napi_env env, napi_value exports) noexcept {

@@ -1,0 +1,28 @@
+#pragma once
+
+// Coordinates the module takes and gives are physical pixels of the virtual desktop, whatever
+// DPI awareness the host has: plain node.exe is unaware, so the system would scale its
+// coordinates at a display scaling other than 100 %.
+#include <windows.h>
+
+namespace win32 {
+
+// Makes the calling thread per-monitor DPI aware for the scope's lifetime, where the system
+// offers thread DPI contexts (Windows 10 1607 and later); elsewhere (older Windows, and
+// wherever the call is missing) it changes nothing. Windows made inside the scope keep the
+// awareness for good.
+class PerMonitorDpiScope {
+public:
+    PerMonitorDpiScope() noexcept;
+    ~PerMonitorDpiScope();
+    PerMonitorDpiScope(const PerMonitorDpiScope&) = delete;
+    PerMonitorDpiScope& operator=(const PerMonitorDpiScope&) = delete;
+
+    // True when the thread runs per-monitor aware now.
+    bool Active() const noexcept { return previous_ != nullptr; }
+
+private:
+    DPI_AWARENESS_CONTEXT previous_ = nullptr;
+};
+
+}  // namespace win32
