@@ -55,8 +55,11 @@ std::wstring ErrorCodeText(uint32_t code) {
     DWORD length = FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
                                   nullptr, code, 0, buffer, 512, nullptr);
     if (length == 0) {
-        // Directory-service codes are not in the system table.
-        win32::UniqueHmodule module(LoadLibraryW(L"Ntdsbmsg.dll"));
+        // Directory-service codes are not in the system table. Only System32's copy is
+        // looked at (a file of that name beside the application or in its working directory
+        // would otherwise be found first), and only as data: no code of it runs.
+        win32::UniqueHmodule module(LoadLibraryExW(
+            L"Ntdsbmsg.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32 | LOAD_LIBRARY_AS_DATAFILE));
         if (!module) {
             return std::wstring();
         }

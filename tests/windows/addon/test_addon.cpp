@@ -2,6 +2,8 @@
 #include "addon/dllmain.h"
 #include "addon/logging.h"
 #include "addon/quarnel_addon.h"
+#include "impl/operation_result.h"
+#include "impl/text_conversion.h"
 
 #include <chrono>
 #include <cstdint>
@@ -155,12 +157,15 @@ napi_value ReleaseOnWorker(napi_env env, napi_callback_info info) {
     QuarnelAddon& addon = Addon(env);
     auto callback = napi::make_callback(env, argv[0]);
     const int flood = napi::get_int32(env, argv[1]);
-    std::thread([&addon, flood](std::shared_ptr<napi::napi_callback> last) {
-        for (int i = 0; i < flood; ++i) {
-            addon.OnKeyboardEvent(last, i % 6);
-        }
-        last.reset();
-    }, std::move(callback)).join();
+    std::thread(
+        [&addon, flood](std::shared_ptr<napi::napi_callback> last) {
+            for (int i = 0; i < flood; ++i) {
+                addon.OnKeyboardEvent(last, i % 6);
+            }
+            last.reset();
+        },
+        std::move(callback))
+        .join();
     return nullptr;
 }
 
@@ -190,6 +195,14 @@ napi_value StartBackgroundPosting(napi_env env, napi_callback_info info) {
     return nullptr;
 }
 
+// The text an OperationResult would carry for an error code.
+napi_value ErrorText(napi_env env, napi_callback_info info) {
+    napi_value argv[1];
+    Args(env, info, argv);
+    const auto code = static_cast<uint32_t>(napi::get_int32(env, argv[0]));
+    return napi::make_string(env, Utf16ToUtf8(ErrorCodeText(code)));
+}
+
 napi_value HookTouchEvent(napi_env env, napi_callback_info info) {
     return Addon(env).HookTouchEvent(env, info);
 }
@@ -208,6 +221,7 @@ const ExportRow kTestExports[] = {
     {"hookTouchEvent", HookTouchEvent},
     {"releaseOnWorker", ReleaseOnWorker},
     {"startBackgroundPosting", StartBackgroundPosting},
+    {"errorText", ErrorText},
 };
 
 napi_value TestInit(napi_env env, napi_value exports) noexcept {
@@ -224,14 +238,16 @@ napi_value TestInit(napi_env env, napi_value exports) noexcept {
     return exports;
 }
 
-napi_module testModule = {1, 0, __FILE__, TestInit, "quarnel_test", nullptr,
-                          {nullptr, nullptr, nullptr, nullptr}};
+napi_module testModule = {
+    1, 0, __FILE__, TestInit, "quarnel_test", nullptr, {nullptr, nullptr, nullptr, nullptr}};
 
-void RegisterTestModule() { napi_module_register(&testModule); }
+void RegisterTestModule() {
+    napi_module_register(&testModule);
+}
 
 }  // namespace
 
 extern "C" {
-__declspec(dllexport) void (*_register_quarnel_test_)(void) __attribute__((section(".CRT$XCT"), used)) =
-    RegisterTestModule;
+__declspec(dllexport) void (*_register_quarnel_test_)(void)
+    __attribute__((section(".CRT$XCT"), used)) = RegisterTestModule;
 }
