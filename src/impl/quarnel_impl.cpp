@@ -34,7 +34,7 @@ BOOL RefreshFrame(HWND hwnd) {
 
 // Sends one input record per flag value, as button events at the cursor's position.
 // Returns -1 when all went in, else the error code the system set right after the call.
-int SendMouseButtons(std::initializer_list<uint32_t> flags, DWORD& error) {
+int SendMouseButtons(std::initializer_list<uint32_t> flags, DWORD& failure) {
     std::vector<INPUT> records;
     for (uint32_t flag : flags) {
         INPUT record = {};
@@ -44,8 +44,9 @@ int SendMouseButtons(std::initializer_list<uint32_t> flags, DWORD& error) {
     }
     const UINT count = static_cast<UINT>(records.size());
     const UINT injected = SendInput(count, records.data(), sizeof(INPUT));
-    error = injected == count ? 0 : GetLastError();
-    return MouseInputResult(injected, count, error);
+    const DWORD error = GetLastError();
+    failure = injected == count ? 0 : error;
+    return MouseInputResult(injected, count, failure);
 }
 
 }  // namespace
@@ -72,11 +73,11 @@ std::wstring ErrorCodeText(uint32_t code) {
     return std::wstring(buffer);
 }
 
-OperationResult::OperationResult(bool status, uint32_t pid)
-    : status(status),
-      errorCode(GetLastError()),
-      errorMessage(Utf16ToUtf8(ErrorCodeText(errorCode))),
-      pid(pid) {}
+OperationResult::OperationResult(bool status, uint32_t pid) : status(status), pid(pid) {
+    const DWORD error = GetLastError();
+    errorCode = error;
+    errorMessage = Utf16ToUtf8(ErrorCodeText(errorCode));
+}
 
 // ---- focus and placement ----
 
@@ -162,16 +163,16 @@ OperationResult QuarnelImpl::SetWindowParent(int parent, int child) {
         SetWindowLongPtrW(childWindow, GWLP_HWNDPARENT, reinterpret_cast<LONG_PTR>(ToHwnd(parent)));
     bool status = true;
     if (previous == 0) {
-        const DWORD code = GetLastError();
-        QLOG(LOG_ERROR) << "SetWindowLongPtr GWLP_HWNDPARENT err:" << code << " child:" << child
+        const DWORD error = GetLastError();
+        QLOG(LOG_ERROR) << "SetWindowLongPtr GWLP_HWNDPARENT err:" << error << " child:" << child
                         << " parent:" << parent;
-        status = code == 0;
+        status = error == 0;
     }
     if (status) {
         SetLastError(0);
         if (!RefreshFrame(childWindow)) {
-            const DWORD code = GetLastError();
-            QLOG(LOG_ERROR) << "SetWindowPos err:" << code << " child:" << child;
+            const DWORD error = GetLastError();
+            QLOG(LOG_ERROR) << "SetWindowPos err:" << error << " child:" << child;
             status = false;
         }
     }
@@ -246,7 +247,7 @@ int QuarnelImpl::InputMouseMove(int x, int y) {
     record.mi.dy = *dy;
     record.mi.dwFlags = kMouseAbsoluteMoveFlags;
     const UINT injected = SendInput(1, &record, sizeof(INPUT));
-    const DWORD error = injected == 1 ? 0 : GetLastError();
+    const DWORD error = GetLastError();
     const int result = MouseInputResult(injected, 1, error);
     if (result != -1) {
         QLOG(LOG_ERROR) << "err:" << error;
@@ -255,14 +256,14 @@ int QuarnelImpl::InputMouseMove(int x, int y) {
 }
 
 // Each button operation logs under its own name, hence one small definition per operation.
-#define QUARNEL_MOUSE_BUTTONS(Name, ...)                           \
-    int QuarnelImpl::Name() {                                      \
-        DWORD error = 0;                                           \
-        const int result = SendMouseButtons({__VA_ARGS__}, error); \
-        if (result != -1) {                                        \
-            QLOG(LOG_ERROR) << "err:" << error;                    \
-        }                                                          \
-        return result;                                             \
+#define QUARNEL_MOUSE_BUTTONS(Name, ...)                             \
+    int QuarnelImpl::Name() {                                        \
+        DWORD failure = 0;                                           \
+        const int result = SendMouseButtons({__VA_ARGS__}, failure); \
+        if (result != -1) {                                          \
+            QLOG(LOG_ERROR) << "err:" << failure;                    \
+        }                                                            \
+        return result;                                               \
     }
 QUARNEL_MOUSE_BUTTONS(InputMouseLeftClick, kMouseLeftDown, kMouseLeftUp)
 QUARNEL_MOUSE_BUTTONS(InputMouseLeftDown, kMouseLeftDown)

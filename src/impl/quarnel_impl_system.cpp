@@ -93,7 +93,8 @@ OperationResult QuarnelImpl::StartProcess(const std::string& exe,
         nullptr, nullptr, FALSE, flags, nullptr,
         workDirWide.empty() ? nullptr : workDirWide.c_str(), &startup, &info);
     if (!created) {
-        QLOG(LOG_ERROR) << "CreateProcess err:" << GetLastError()
+        const DWORD error = GetLastError();
+        QLOG(LOG_ERROR) << "CreateProcess err:" << error
                         << " cmd:" << Orlix::WideToUtf8(commandLine)
                         << " exe:" << Orlix::WideToUtf8(exeWide)
                         << " workDir:" << Orlix::WideToUtf8(workDirWide);
@@ -125,7 +126,8 @@ std::string QuarnelImpl::GetMachineRegString(const std::string& keyPath,
 bool QuarnelImpl::IsHiddenFile(const std::string& path) {
     const DWORD attributes = GetFileAttributesW(Utf8ToUtf16(path).c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES) {
-        QLOG(LOG_ERROR) << "GetFileAttributesW err:" << GetLastError();
+        const DWORD error = GetLastError();
+        QLOG(LOG_ERROR) << "GetFileAttributesW err:" << error;
         return false;
     }
     QLOG(LOG_INFO) << "get dwAttrs:" << attributes;
