@@ -73,11 +73,17 @@ std::wstring ErrorCodeText(uint32_t code) {
     return std::wstring(buffer);
 }
 
-OperationResult::OperationResult(bool status, uint32_t pid) : status(status), pid(pid) {
-    const DWORD error = GetLastError();
-    errorCode = error;
-    errorMessage = Utf16ToUtf8(ErrorCodeText(errorCode));
-}
+OperationResult::OperationResult(bool status, uint32_t pid)
+    : OperationResult(status, pid, [] {
+          const DWORD error = GetLastError();
+          return error;
+      }()) {}
+
+OperationResult::OperationResult(bool status, uint32_t pid, uint32_t errorCode)
+    : status(status),
+      errorCode(errorCode),
+      errorMessage(Utf16ToUtf8(ErrorCodeText(errorCode))),
+      pid(pid) {}
 
 // ---- focus and placement ----
 
@@ -162,11 +168,13 @@ OperationResult QuarnelImpl::SetWindowParent(int parent, int child) {
     const LONG_PTR previous =
         SetWindowLongPtrW(childWindow, GWLP_HWNDPARENT, reinterpret_cast<LONG_PTR>(ToHwnd(parent)));
     bool status = true;
+    DWORD failure = 0;
     if (previous == 0) {
         const DWORD error = GetLastError();
         QLOG(LOG_ERROR) << "SetWindowLongPtr GWLP_HWNDPARENT err:" << error << " child:" << child
                         << " parent:" << parent;
         status = error == 0;
+        failure = error;
     }
     if (status) {
         SetLastError(0);
@@ -174,9 +182,10 @@ OperationResult QuarnelImpl::SetWindowParent(int parent, int child) {
             const DWORD error = GetLastError();
             QLOG(LOG_ERROR) << "SetWindowPos err:" << error << " child:" << child;
             status = false;
+            failure = error;
         }
     }
-    return OperationResult(status, 0);
+    return status ? OperationResult(true, 0) : OperationResult(false, 0, failure);
 }
 
 HWND QuarnelImpl::GetCurrentForegroundWindow() {

@@ -98,7 +98,7 @@ OperationResult QuarnelImpl::StartProcess(const std::string& exe,
                         << " cmd:" << Orlix::WideToUtf8(commandLine)
                         << " exe:" << Orlix::WideToUtf8(exeWide)
                         << " workDir:" << Orlix::WideToUtf8(workDirWide);
-        return OperationResult(false, 0);
+        return OperationResult(false, 0, error);
     }
     const win32::UniqueHandle process(info.hProcess);
     const win32::UniqueHandle thread(info.hThread);
