@@ -52,7 +52,7 @@ export interface LogRecord {
 export function SetWindowFocus(hwnd: Hwnd): void;
 /** Makes `parent` the owner of `child`; failures are logged and returned with their error code. */
 export function SetWindowParent(parent: Hwnd, child: Hwnd): OperationResult;
-/** Starts exe (terminating every other process with its image name) unless the one it started last still runs; arguments are passed unquoted. */
+/** Starts exe (terminating every other process with its image name, except the calling process, its ancestors and descendants) unless the one it started last still runs; arguments are passed unquoted. */
 export function StartProcess(exe: string, args: string[], workDir: string): StartProcessResult;
 /** 1 when the file or directory has the hidden attribute; 0 otherwise, also for a missing path (logged). */
 export function IsHiddenFile(path: string): Flag;

@@ -34,7 +34,11 @@ private:
     std::ostringstream stream_;
 };
 
-// QLOG(LOG_ERROR) << "CreateWindowEx err:" << GetLastError();
+// An error code is read first, before the record is built (building it allocates and may
+// change the thread's last error), and always into a variable of the same name, so that
+// `grep -rn 'GetLastError()' src | grep -v 'const DWORD error = GetLastError();'` finds none:
+//   const DWORD error = GetLastError();
+//   QLOG(LOG_ERROR) << "CreateWindowEx err:" << error;
 // With no sink set nothing after the check runs: no record, no formatting, no allocation.
 #if defined(_MSC_VER)
 #define QUARNEL_FUNCTION_NAME std::string(__FUNCTION__)  // already the short form

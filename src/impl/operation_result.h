@@ -8,6 +8,9 @@ struct OperationResult {
     // Reads the calling thread's last-error code and its text at construction, after the
     // operation has written its log records.
     OperationResult(bool status, uint32_t pid);
+    // For a failure whose code was read (and logged) earlier: logging may have changed the
+    // last error since.
+    OperationResult(bool status, uint32_t pid, uint32_t errorCode);
 
     bool status;
     uint32_t errorCode;

@@ -40,7 +40,7 @@ BOOL RefreshFrame(HWND hwnd) {
 
 // Sends one input record per flag value, as button events at the cursor's position.
 // Returns -1 when all went in, else the error code the system set right after the call.
-int SendMouseButtons(std::initializer_list<uint32_t> flags, DWORD& error) {
+int SendMouseButtons(std::initializer_list<uint32_t> flags, DWORD& failure) {
     std::vector<INPUT> records;
     for (uint32_t flag : flags) {
         INPUT record = {};
@@ -50,8 +50,9 @@ int SendMouseButtons(std::initializer_list<uint32_t> flags, DWORD& error) {
     }
     const UINT count = static_cast<UINT>(records.size());
     const UINT injected = SendInput(count, records.data(), sizeof(INPUT));
-    error = injected == count ? 0 : GetLastError();
-    return MouseInputResult(injected, count, error);
+    const DWORD error = GetLastError();
+    failure = injected == count ? 0 : error;
+    return MouseInputResult(injected, count, failure);
 }
 
 BOOL CALLBACK AddMonitor(HMONITOR, HDC, LPRECT rect, LPARAM list) noexcept {
@@ -71,8 +72,11 @@ std::wstring ErrorCodeText(uint32_t code) {
     DWORD length = FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
                                   nullptr, code, 0, buffer, 512, nullptr);
     if (length == 0) {
-        // Directory-service codes are not in the system table.
-        win32::UniqueHmodule module(LoadLibraryW(L"Ntdsbmsg.dll"));
+        // Directory-service codes are not in the system table. Only System32's copy is
+        // looked at (a file of that name beside the application or in its working directory
+        // would otherwise be found first), and only as data: no code of it runs.
+        win32::UniqueHmodule module(LoadLibraryExW(
+            L"Ntdsbmsg.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32 | LOAD_LIBRARY_AS_DATAFILE));
         if (!module) {
             return std::wstring();
         }
@@ -86,8 +90,14 @@ std::wstring ErrorCodeText(uint32_t code) {
 }
 
 OperationResult::OperationResult(bool status, uint32_t pid)
+    : OperationResult(status, pid, [] {
+          const DWORD error = GetLastError();
+          return error;
+      }()) {}
+
+OperationResult::OperationResult(bool status, uint32_t pid, uint32_t errorCode)
     : status(status),
-      errorCode(GetLastError()),
+      errorCode(errorCode),
       errorMessage(Utf16ToUtf8(ErrorCodeText(errorCode))),
       pid(pid) {}
 
@@ -178,21 +188,24 @@ OperationResult QuarnelImpl::SetWindowParent(int parent, int child) {
     const LONG_PTR previous =
         SetWindowLongPtrW(childWindow, GWLP_HWNDPARENT, reinterpret_cast<LONG_PTR>(ToHwnd(parent)));
     bool status = true;
+    DWORD failure = 0;
     if (previous == 0) {
-        const DWORD code = GetLastError();
-        QLOG(LOG_ERROR) << "SetWindowLongPtr GWLP_HWNDPARENT err:" << code << " child:" << child
+        const DWORD error = GetLastError();
+        QLOG(LOG_ERROR) << "SetWindowLongPtr GWLP_HWNDPARENT err:" << error << " child:" << child
                         << " parent:" << parent;
-        status = code == 0;
+        status = error == 0;
+        failure = error;
     }
     if (status) {
         SetLastError(0);
         if (!RefreshFrame(childWindow)) {
-            const DWORD code = GetLastError();
-            QLOG(LOG_ERROR) << "SetWindowPos err:" << code << " child:" << child;
+            const DWORD error = GetLastError();
+            QLOG(LOG_ERROR) << "SetWindowPos err:" << error << " child:" << child;
             status = false;
+            failure = error;
         }
     }
-    return OperationResult(status, 0);
+    return status ? OperationResult(true, 0) : OperationResult(false, 0, failure);
 }
 
 HWND QuarnelImpl::GetCurrentForegroundWindow() {
@@ -274,7 +287,7 @@ int QuarnelImpl::InputMouseMove(int x, int y) {
     record.mi.dy = *dy;
     record.mi.dwFlags = kMouseAbsoluteMoveFlags;
     const UINT injected = SendInput(1, &record, sizeof(INPUT));
-    const DWORD error = injected == 1 ? 0 : GetLastError();
+    const DWORD error = GetLastError();
     const int result = MouseInputResult(injected, 1, error);
     if (result != -1) {
         QLOG(LOG_ERROR) << "err:" << error;
@@ -289,10 +302,10 @@ int QuarnelImpl::InputMouseMove(int x, int y) {
                 InputDropCheck(GetForegroundWindow(), "mouse input")) { \
             QLOG(LOG_WARNING) << *warning;                              \
         }                                                               \
-        DWORD error = 0;                                                \
-        const int result = SendMouseButtons({__VA_ARGS__}, error);      \
+        DWORD failure = 0;                                              \
+        const int result = SendMouseButtons({__VA_ARGS__}, failure);    \
         if (result != -1) {                                             \
-            QLOG(LOG_ERROR) << "err:" << error;                         \
+            QLOG(LOG_ERROR) << "err:" << failure;                       \
         }                                                               \
         return result;                                                  \
     }

@@ -29,22 +29,37 @@ OperationResult QuarnelImpl::StartProcess(const std::string& exe,
     const uint32_t rememberedPid = remembered == launchedPids_.end() ? 0 : remembered->second;
     const std::string exeName = ExeNameOf(exe);
 
-    const std::set<Orlix::Process> found = Orlix::Process::FindByName(exeName, "");
+    // One snapshot serves both the search by name and the process tree, so that the two agree.
+    const std::set<Orlix::Process> all = Orlix::Process::ListAll();
+    std::vector<ProcessNode> tree;
     std::map<uint32_t, const Orlix::Process*> byPid;
     std::vector<uint32_t> pids;
-    for (const Orlix::Process& process : found) {
-        byPid.emplace(process.Id(), &process);
-        pids.push_back(process.Id());
+    for (const Orlix::Process& process : all) {
+        tree.push_back({process.Id(), process.ParentId(), process.CreationTime()});
+        if (Orlix::ICompare(process.Name(), exeName) == 0) {
+            byPid.emplace(process.Id(), &process);
+            pids.push_back(process.Id());
+        }
     }
-    const VisitPlan plan = PlanVisit(pids, rememberedPid);
+    // Starting the host's own program must not end the host, whoever launched it, or what it
+    // launched (in Electron: its renderer and GPU processes).
+    const VisitPlan plan = PlanVisit(pids, rememberedPid,
+                                     KinshipOf(tree, static_cast<uint32_t>(GetCurrentProcessId())));
     for (const VisitStep& step : plan.steps) {
         if (step.action == VisitAction::KeepRunning) {
             QLOG(LOG_INFO) << "process is running pid:" << step.pid << " exeUtf8:" << exe
                            << " exeName:" << exeName;
+        } else if (step.action == VisitAction::Spare) {
+            QLOG(LOG_INFO) << "spare own process pid:" << step.pid
+                           << " relation:" << KinshipName(step.kinship);
         } else {
             QLOG(LOG_INFO) << "kill process pid:" << step.pid;
             // A process that cannot be ended does not stop the launch.
-            byPid.at(step.pid)->Kill(false);
+            if (byPid.at(step.pid)->Terminate(false) ==
+                Orlix::Process::KillResult::NotSameProcess) {
+                QLOG(LOG_WARNING) << "spare reused pid:" << step.pid
+                                  << ", it names another process now";
+            }
         }
     }
     if (plan.rememberedRunning) {
@@ -78,11 +93,12 @@ OperationResult QuarnelImpl::StartProcess(const std::string& exe,
         nullptr, nullptr, FALSE, flags, nullptr,
         workDirWide.empty() ? nullptr : workDirWide.c_str(), &startup, &info);
     if (!created) {
-        QLOG(LOG_ERROR) << "CreateProcess err:" << GetLastError()
+        const DWORD error = GetLastError();
+        QLOG(LOG_ERROR) << "CreateProcess err:" << error
                         << " cmd:" << Orlix::WideToUtf8(commandLine)
                         << " exe:" << Orlix::WideToUtf8(exeWide)
                         << " workDir:" << Orlix::WideToUtf8(workDirWide);
-        return OperationResult(false, 0);
+        return OperationResult(false, 0, error);
     }
     const win32::UniqueHandle process(info.hProcess);
     const win32::UniqueHandle thread(info.hThread);
@@ -110,7 +126,8 @@ std::string QuarnelImpl::GetMachineRegString(const std::string& keyPath,
 bool QuarnelImpl::IsHiddenFile(const std::string& path) {
     const DWORD attributes = GetFileAttributesW(Utf8ToUtf16(path).c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES) {
-        QLOG(LOG_ERROR) << "GetFileAttributesW err:" << GetLastError();
+        const DWORD error = GetLastError();
+        QLOG(LOG_ERROR) << "GetFileAttributesW err:" << error;
         return false;
     }
     QLOG(LOG_INFO) << "get dwAttrs:" << attributes;

@@ -1,35 +1,16 @@
 #include "impl/text_conversion.h"
 
-#include <windows.h>
+#include <orlix/string_conversion.h>
 
-#include <vector>
-
+// The system's code-page functions are not used: how they treat a lone surrogate or a
+// malformed sequence differs between Windows versions (and Wine), and this text has to match
+// what the foundation wrote to the registry and read from the process list.
 bool Utf8ToUtf16(const std::string& in, std::wstring& out) {
-    const int length = MultiByteToWideChar(CP_UTF8, 0, in.c_str(), -1, nullptr, 0);
-    if (length <= 0) {
-        return false;
-    }
-    std::vector<wchar_t> buffer(static_cast<size_t>(length));
-    if (MultiByteToWideChar(CP_UTF8, 0, in.c_str(), -1, buffer.data(), length) <= 0) {
-        return false;
-    }
-    out.assign(buffer.data());
-    return true;
+    return Orlix::Utf8ToWide(in.substr(0, in.find('\0')), out);
 }
 
 bool Utf16ToUtf8(const std::wstring& in, std::string& out) {
-    const int length =
-        WideCharToMultiByte(CP_UTF8, 0, in.c_str(), -1, nullptr, 0, nullptr, nullptr);
-    if (length <= 0) {
-        return false;
-    }
-    std::vector<char> buffer(static_cast<size_t>(length));
-    if (WideCharToMultiByte(CP_UTF8, 0, in.c_str(), -1, buffer.data(), length, nullptr, nullptr) <=
-        0) {
-        return false;
-    }
-    out.assign(buffer.data());
-    return true;
+    return Orlix::WideToUtf8(in.substr(0, in.find(L'\0')), out);
 }
 
 std::wstring Utf8ToUtf16(const std::string& in) {

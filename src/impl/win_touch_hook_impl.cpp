@@ -41,8 +41,8 @@ static LRESULT CALLBACK TouchProxyWndProc(HWND hwnd, UINT message, WPARAM wParam
             try {
                 std::vector<TOUCHINPUT> records(count);
                 if (!GetTouchInputInfo(handle.get(), count, records.data(), sizeof(TOUCHINPUT))) {
-                    QLOG(LOG_ERROR)
-                        << "GetTouchInputInfo err:" << GetLastError() << " numInputs:" << count;
+                    const DWORD error = GetLastError();
+                    QLOG(LOG_ERROR) << "GetTouchInputInfo err:" << error << " numInputs:" << count;
                     return 1;
                 }
                 std::vector<TouchInput> inputs;
@@ -124,13 +124,15 @@ void WinTouchHookImpl::MessageLoop(HWND target) {
                                              kWindowClass, WS_POPUP | WS_CHILD | WS_VISIBLE, x, y,
                                              width, height, target, nullptr, nullptr, nullptr));
     if (!window) {
-        QLOG(LOG_ERROR) << "CreateWindowEx err:" << GetLastError() << " parentHWnd:" << target
-                        << " x:" << x << " y:" << y << " width:" << width << " height:" << height;
+        const DWORD error = GetLastError();
+        QLOG(LOG_ERROR) << "CreateWindowEx err:" << error << " parentHWnd:" << target << " x:" << x
+                        << " y:" << y << " width:" << width << " height:" << height;
         return;
     }
     const HWND hwnd = window.get();
     if (!RegisterTouchWindow(hwnd, TWF_WANTPALM)) {
-        QLOG(LOG_ERROR) << "RegisterTouchWindow err:" << GetLastError();
+        const DWORD error = GetLastError();
+        QLOG(LOG_ERROR) << "RegisterTouchWindow err:" << error;
         return;
     }
     if (!ResizeWindow(hwnd, x, y, width, height)) {
@@ -146,7 +148,8 @@ void WinTouchHookImpl::MessageLoop(HWND target) {
             break;
         }
         if (result == -1) {
-            QLOG(LOG_WARNING) << "GetMessage break childHWnd:" << hwnd << " err:" << GetLastError();
+            const DWORD error = GetLastError();
+            QLOG(LOG_WARNING) << "GetMessage break childHWnd:" << hwnd << " err:" << error;
             break;
         }
         TranslateMessage(&msg);
@@ -161,7 +164,8 @@ void WinTouchHookImpl::MessageLoop(HWND target) {
 
 bool WinTouchHookImpl::ResizeWindow(HWND hwnd, int x, int y, int width, int height) {
     if (!SetWindowPos(hwnd, nullptr, x, y, width, height, SWP_SHOWWINDOW)) {
-        QLOG(LOG_ERROR) << "SetWindowPos err:" << GetLastError() << " hWnd:" << hwnd << " x:" << x
+        const DWORD error = GetLastError();
+        QLOG(LOG_ERROR) << "SetWindowPos err:" << error << " hWnd:" << hwnd << " x:" << x
                         << " y:" << y << " width:" << width << " height:" << height;
         return false;
     }

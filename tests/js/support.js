@@ -97,12 +97,14 @@ function targetHelper(...args) {
   return (spawnSync(targetAppPath, args.map(String), { encoding: 'utf8' }).stdout || '').trim();
 }
 
-// Runs `source` in a child node.exe and resolves with { code, signal, output, timedOut }.
-function runScript(source, { timeoutMs = 20000, env = {} } = {}) {
+// Runs `source` in a child node.exe (or `execPath`, a copy of it) and resolves with
+// { code, signal, output, timedOut }.
+function runScript(source, { timeoutMs = 20000, env = {}, execPath = process.execPath, cwd } = {}) {
   const file = tempFile('quarnel-script') + '.js';
   fs.writeFileSync(file, source);
   return new Promise((resolve) => {
-    const child = spawn(process.execPath, [file], {
+    const child = spawn(execPath, [file], {
+      cwd,
       env: { ...process.env, ...env, QUARNEL_MODULE: modulePath, QUARNEL_TEST_ADDON: testAddonPath },
       stdio: ['ignore', 'pipe', 'pipe'],
     });

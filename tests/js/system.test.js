@@ -8,7 +8,7 @@ const fs = require('node:fs');
 const os = require('node:os');
 const path = require('node:path');
 const { spawn, spawnSync } = require('node:child_process');
-const { load, targetAppPath, collectLogs, readyLine, waitFor, sleep } = require('./support');
+const { load, targetAppPath, collectLogs, readyLine, waitFor, sleep, childResult, runScript } = require('./support');
 
 const quarnel = load();
 const logs = collectLogs(quarnel);
@@ -64,14 +64,17 @@ test('StartProcess keeps one instance of a program and ends strays', async (t) =
   assert.deepEqual(await launch(), [running(first.pid)]);
   assert.equal(readyLine(log('again')), undefined, 'a second instance started');
 
-  // A stray of the same image name, started elsewhere, is ended; the remembered one stays.
-  const stray = spawn(exe, args('stray'), { stdio: 'ignore' });
-  const strayExit = new Promise((resolve) => stray.once('exit', resolve));
+  // A stray of the same image name, started elsewhere (by a helper that exits at once, so
+  // that it is not this process's descendant), is ended; the remembered one stays.
+  const spawnStray = `require('node:child_process').spawn(${JSON.stringify(exe)}, ${JSON.stringify(args('stray'))},
+    { detached: true, stdio: 'ignore' }).unref()`;
+  spawnSync(process.execPath, ['-e', spawnStray], { stdio: 'ignore' });
   const strayReady = await ready('stray');
   assert.ok(strayReady, 'stray did not start');
+  started.push(strayReady.pid);
   launch = since('StartProcess');
   assert.equal(quarnel.StartProcess(exe, args('third'), '').pid, first.pid);
-  assert.equal(await Promise.race([strayExit.then(() => 'ended'), sleep(5000).then(() => 'running')]), 'ended');
+  assert.ok(await waitFor(() => !alive(strayReady.pid), 5000), 'the stray still runs');
   assert.ok(alive(first.pid), 'the remembered instance was ended');
   // Visited in ascending pid.
   const visits = [[strayReady.pid, `kill process pid:${strayReady.pid}`], [first.pid, running(first.pid)]];
@@ -89,6 +92,93 @@ test('StartProcess keeps one instance of a program and ends strays', async (t) =
   assert.ok(samePath(nextReady.cwd, workDir), `${nextReady.cwd} vs ${workDir}`);
   assert.equal(quarnel.StartProcess(exe, args('last'), '').pid, next.pid);
   await sleep(150);
+});
+
+// A program of another name that is node.exe itself, for launches that must not touch the
+// test runner's node.exe processes.
+function nodeCopy(dir, name) {
+  const exe = path.join(dir, name);
+  // A copy, not a link: the running node.exe could not be removed afterwards.
+  fs.copyFileSync(process.execPath, exe);
+  return exe;
+}
+
+test('StartProcess of the host\'s own program spares the host, its ancestors and descendants', async (t) => {
+  const host = nodeCopy(scratch, 'quarnel-host.exe');
+  const sleeper = path.join(scratch, 'sleeper.js');
+  fs.writeFileSync(sleeper, 'setTimeout(() => {}, 30000);');
+  const started = [];
+  t.after(() => started.forEach((pid) => alive(pid) && process.kill(pid)));
+  // A stranger of the same image name, outside the caller's tree: it goes.
+  const stranger = spawn(host, [sleeper], { stdio: 'ignore' });
+  started.push(stranger.pid);
+  const strangerExit = new Promise((resolve) => stranger.once('exit', resolve));
+  // outer (host) starts the caller (host), which starts a descendant (host) and then the program.
+  const caller = path.join(scratch, 'caller.js');
+  fs.writeFileSync(caller, `
+    const { spawn } = require('node:child_process');
+    const quarnel = require(process.env.QUARNEL_MODULE);
+    const records = [];
+    quarnel.SetLogCallBack((r) => r.func === 'QuarnelImpl::StartProcess' && records.push(r.content));
+    const descendant = spawn(process.execPath, [${JSON.stringify(sleeper)}], { stdio: 'ignore' });
+    setTimeout(() => {
+      const result = quarnel.StartProcess(process.execPath, [${JSON.stringify(sleeper)}], '');
+      setTimeout(() => {
+        let descendantAlive = true;
+        try { process.kill(descendant.pid, 0); } catch { descendantAlive = false; }
+        descendant.kill();
+        console.log('RESULT ' + JSON.stringify({ result, self: process.pid, outer: process.ppid,
+          descendant: descendant.pid, descendantAlive, records }));
+        process.exit(0);
+      }, 500);
+    }, 500);
+  `);
+  const run = await runScript(`
+    const { spawnSync } = require('node:child_process');
+    process.exit(spawnSync(process.execPath, [${JSON.stringify(caller)}], { stdio: 'inherit' }).status);
+  `, { execPath: host });
+  assert.equal(run.code, 0, run.output);
+  const line = run.output.split(/\r?\n/).find((l) => l.startsWith('RESULT '));
+  assert.ok(line, run.output);
+  const { result, self, outer, descendant, descendantAlive, records } = JSON.parse(line.slice(7));
+  started.push(result.pid);
+  assert.ok(result.status === 1 && result.pid > 0, JSON.stringify(result));
+  assert.ok(descendantAlive, 'the caller\'s descendant was ended');
+  const visits = [[outer, 'ancestor'], [self, 'self'], [descendant, 'descendant']]
+    .map(([pid, relation]) => [pid, `spare own process pid:${pid} relation:${relation}`])
+    .concat([[stranger.pid, `kill process pid:${stranger.pid}`]])
+    .sort((a, b) => a[0] - b[0]).map((v) => v[1]);
+  assert.deepEqual(records.slice(0, -1), visits);
+  assert.match(records.at(-1), new RegExp(`^CreateProcess success .* pid:${result.pid}$`));
+  assert.equal(await Promise.race([strangerExit.then(() => 'ended'), sleep(5000).then(() => 'running')]), 'ended');
+});
+
+test('System DLLs load from System32 only, never from beside node.exe or the working directory', async () => {
+  const plantedDll = path.join(path.dirname(targetAppPath), 'planted_dll.dll');
+  const root = fs.mkdtempSync(path.join(scratch, 'planting-'));
+  const [appDir, cwdDir, controlDir] = ['app', 'cwd', 'control'].map((name) => path.join(root, name));
+  [appDir, cwdDir, controlDir].forEach((dir) => fs.mkdirSync(dir));
+  const node = nodeCopy(appDir, 'node.exe');
+  const plant = (dir) => ['Ntdsbmsg.dll', 'netshell.dll'].forEach((dll) => fs.copyFileSync(plantedDll, path.join(dir, dll)));
+  const markers = (dir) => fs.readdirSync(dir).filter((f) => f.endsWith('.loaded'));
+  plant(controlDir);
+  // A planted copy beside node.exe would hide one in the working directory: first both, then
+  // the working directory's alone.
+  for (const dirs of [[appDir, cwdDir], [cwdDir]]) {
+    dirs.forEach(plant);
+    // 8448 is a directory-service code, which the system's own table does not hold: its text
+    // is looked for in the message DLL. The control shows that a planted copy, once loaded,
+    // leaves its marker.
+    await childResult(`
+      quarnel.GetMacAddresses();
+      addon.test.errorText(8448);
+      try { process.dlopen({ exports: {} }, ${JSON.stringify(path.join(controlDir, 'netshell.dll'))}); } catch {}
+      out(true);
+    `, { execPath: node, cwd: cwdDir });
+    assert.deepEqual([appDir, cwdDir, controlDir].map(markers), [[], [], ['netshell.dll.loaded']], dirs.join(' '));
+    fs.rmSync(path.join(controlDir, 'netshell.dll.loaded'));
+    for (const dir of [appDir, cwdDir]) fs.readdirSync(dir).filter((f) => f.endsWith('.dll')).forEach((f) => fs.rmSync(path.join(dir, f)));
+  }
 });
 
 test('StartProcess without arguments starts by application name; a missing program fails', async (t) => {
@@ -177,13 +267,22 @@ test('IsHiddenFile answers 1 only for the hidden attribute', async () => {
 });
 
 test('SetRunmode sets the variable here at once and persists it for the user', async () => {
-  for (const mode of [`m${process.pid}`, 'x']) {
+  // The registry as another program reads it: reg export writes UTF-16, so any text survives.
+  const exported = path.join(scratch, 'environment.reg');
+  const stored = () => {
+    fs.rmSync(exported, { force: true });
+    const run = spawnSync('reg', ['export', 'HKCU\\Environment', exported, '/y'], { encoding: 'utf8' });
+    assert.equal(run.status, 0, run.stdout + run.stderr);
+    return /^"runmode"="(.*)"\r?$/m.exec(fs.readFileSync(exported).toString('utf16le'))?.[1];
+  };
+  // mode, the text stored: a character outside the BMP stays one, a lone surrogate becomes U+FFFD
+  const rows = [[`m${process.pid}`], ['x'], ['a\u{1F600}b\uD800c', 'a\u{1F600}b\uFFFDc']];
+  for (const [mode, text = mode] of rows) {
     const rec = since('SetUserEnvironment');
     assert.equal(quarnel.SetRunmode(mode), undefined);
-    assert.equal(process.env.runmode, mode);
-    const query = spawnSync('reg', ['query', 'HKCU\\Environment', '/v', 'runmode'], { encoding: 'utf8' });
-    assert.match(query.stdout, new RegExp(`runmode\\s+REG_SZ\\s+${mode}\\s*$`, 'm'), query.stdout);
-    assert.deepEqual(await rec(), [`set success key:runmode value:${mode}`]);
+    assert.equal(process.env.runmode, text);
+    assert.equal(stored(), text);
+    assert.deepEqual(await rec(), [`set success key:runmode value:${text}`]);
   }
 });
 

@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <codecvt>
+#include <locale>
+#include <random>
 #include <string>
 
 namespace {
@@ -17,56 +20,124 @@ std::wstring Units(std::initializer_list<unsigned> units) {
     return text;
 }
 
-TEST(FoundationUtf8, EachSequenceIsOneUnitAndEachUnitEncodesAlone) {
-    struct Case {
+TEST(FoundationUtf8, WellFormedTextRoundTripsWithSurrogatePairs) {
+    const struct {
         std::string utf8;
         std::wstring units;
-        bool roundTrips;  // WideToUtf8(units) gives utf8 back
+    } cases[] = {
+        {"", Units({})},
+        {std::string("a\0b", 3), Units({'a', 0, 'b'})},  // NULs are ordinary characters
+        {"\x7F", Units({0x7F})},
+        {"\xC2\x80", Units({0x80})},                                // smallest two-byte form
+        {"\xC3\xA9", Units({0xE9})},                                // U+00E9
+        {"\xDF\xBF", Units({0x7FF})},                               // largest two-byte form
+        {"\xE0\xA0\x80", Units({0x800})},                           // smallest three-byte form
+        {"\xED\x9F\xBF", Units({0xD7FF})},                          // last before the surrogates
+        {"\xEE\x80\x80", Units({0xE000})},                          // first after them
+        {"\xEF\xBF\xBD", Units({0xFFFD})},                          // a real U+FFFD stays one
+        {"\xEF\xBF\xBF", Units({0xFFFF})},                          // U+FFFF
+        {"\xF0\x90\x80\x80", Units({0xD800, 0xDC00})},              // U+10000, the first pair
+        {"a\xF0\x9F\x98\x80z", Units({'a', 0xD83D, 0xDE00, 'z'})},  // U+1F600
+        {"\xF4\x8F\xBF\xBF", Units({0xDBFF, 0xDFFF})},              // U+10FFFF, the last pair
     };
-    const Case cases[] = {
-        {"", Units({}), true},
-        {std::string("a\0b", 3), Units({'a', 0, 'b'}), true},  // NULs are ordinary characters
-        {"\x7F", Units({0x7F}), true},
-        {"\xC3\xA9", Units({0xE9}), true},                            // U+00E9
-        {"\xDF\xBF", Units({0x7FF}), true},                           // largest two-byte form
-        {"\xE0\xA0\x80", Units({0x800}), true},                       // smallest three-byte form
-        {"\xEF\xBF\xBF", Units({0xFFFF}), true},                      // U+FFFF
-        {"\xED\xA0\xBD\xED\xB8\x80", Units({0xD83D, 0xDE00}), true},  // surrogates one by one
-        {"\xED\xB0\x80", Units({0xDC00}), true},                      // a lone surrogate is fine
-        {"\xF0\x9F\x98\x80", Units({0xF600}), false},                 // U+1F600: low 16 bits only
-        {"\xF4\x8F\xBF\xBF", Units({0xFFFF}), false},                 // U+10FFFF, the largest
-        {"\xC0\x80", Units({0}), false},                              // overlong NUL
-        {"\xF8\x80\x80\x81\x81", Units({'A'}), false},                // five-byte overlong 'A'
-    };
-    for (const Case& c : cases) {
-        std::wstring out = L"old";
-        EXPECT_TRUE(Utf8ToWide(c.utf8, out)) << testing::PrintToString(c.utf8);
-        EXPECT_EQ(out, c.units) << testing::PrintToString(c.utf8);
-        if (c.roundTrips) {
-            std::string back = "old";
-            EXPECT_TRUE(WideToUtf8(c.units, back));
-            EXPECT_EQ(back, c.utf8);
-        }
+    for (const auto& c : cases) {
+        std::wstring units = L"old";
+        EXPECT_TRUE(Utf8ToWide(c.utf8, units));
+        EXPECT_EQ(units, c.units) << testing::PrintToString(c.utf8);
+        std::string utf8 = "old";
+        EXPECT_TRUE(WideToUtf8(c.units, utf8));
+        EXPECT_EQ(utf8, c.utf8) << testing::PrintToString(c.utf8);
     }
-    EXPECT_EQ(WideToUtf8(Units({0xE9, 'x'})), "\xC3\xA9x");
 }
 
-TEST(FoundationUtf8, MalformedInputFailsAndLeavesOutputAlone) {
-    const std::string malformed[] = {
-        "ab\xC3",                    // ends in the lead byte of a two-byte sequence
-        "\xE2\x82",                  // truncated three-byte sequence
-        "\x80",                      // continuation byte as lead
-        "x\xBFy",                    // the last continuation value as lead
-        "\xC3\x7F",                  // continuation byte below 0x80
-        "\xC3\xC0",                  // 0xC0 is a lead byte, not a continuation
-        "\xF4\x90\x80\x80",          // U+110000
-        "\xFF\xBF\xBF\xBF\xBF\xBF",  // six-byte form far beyond U+10FFFF
+TEST(FoundationUtf8, EachMaximalInvalidSubsequenceDecodesToOneReplacement) {
+    constexpr unsigned R = 0xFFFD;
+    const struct {
+        std::string utf8;
+        std::wstring units;
+    } cases[] = {
+        {"\x80", Units({R})},                       // continuation byte as lead
+        {"x\xBFy", Units({'x', R, 'y'})},           // the last continuation value as lead
+        {"ab\xC3", Units({'a', 'b', R})},           // truncated two-byte sequence
+        {"\xE2\x82", Units({R})},                   // truncated three-byte: one replacement
+        {"\xF0\x9F\x98", Units({R})},               // truncated four-byte: one replacement
+        {"\xE2\x82x", Units({R, 'x'})},             // cut short by ASCII, which survives
+        {"\xC3\x7F", Units({R, 0x7F})},             // continuation byte below 0x80
+        {"\xC3\xC3\xA9", Units({R, 0xE9})},         // a lead cut short by the next lead
+        {"\xC0\x80", Units({R, R})},                // overlong NUL
+        {"\xC1\xBF", Units({R, R})},                // overlong U+007F
+        {"\xE0\x9F\xBF", Units({R, R, R})},         // overlong U+07FF
+        {"\xF0\x8F\xBF\xBF", Units({R, R, R, R})},  // overlong U+FFFF
+        {"\xED\xA0\xBD\xED\xB8\x80", Units({R, R, R, R, R, R})},  // encoded surrogate pair
+        {"\xF4\x90\x80\x80", Units({R, R, R, R})},                // U+110000
+        {"\xF5\x80\x80\x80", Units({R, R, R, R})},                // lead beyond U+10FFFF
+        {"\xF8\x88\x80\x80\x80", Units({R, R, R, R, R})},         // five-byte form
+        {"\xFC\x84\x80\x80\x80\x80", Units({R, R, R, R, R, R})},  // six-byte form
+        {"\xFE\xFF", Units({R, R})},
+        // The example of the Unicode standard's section on U+FFFD substitution.
+        {"a\xF1\x80\x80\xE1\x80\xC2"
+         "b\x80"
+         "c\x80\xBF"
+         "d",
+         Units({'a', R, R, R, 'b', R, 'c', R, R, 'd'})},
     };
-    for (const std::string& input : malformed) {
-        std::wstring out = L"kept";
-        EXPECT_FALSE(Utf8ToWide(input, out)) << testing::PrintToString(input);
-        EXPECT_EQ(out, L"kept");
-        EXPECT_EQ(Utf8ToWide(input), L"");
+    for (const auto& c : cases) {
+        std::wstring units = L"old";
+        EXPECT_TRUE(Utf8ToWide(c.utf8, units));
+        EXPECT_EQ(units, c.units) << testing::PrintToString(c.utf8);
+    }
+}
+
+TEST(FoundationUtf8, LoneSurrogatesEncodeAsReplacement) {
+    const std::string R = "\xEF\xBF\xBD";
+    const struct {
+        std::wstring units;
+        std::string utf8;
+    } cases[] = {
+        {Units({0xD800}), R},
+        {Units({0xDFFF}), R},
+        {Units({'a', 0xD83D}), "a" + R},                            // high surrogate at the end
+        {Units({0xD83D, 'x'}), R + "x"},                            // high surrogate, no partner
+        {Units({0xDE00, 0xD83D}), R + R},                           // pair in the wrong order
+        {Units({0xD83D, 0xD83D, 0xDE00}), R + "\xF0\x9F\x98\x80"},  // the second high pairs
+        {Units({0xD83D, 0xDE00, 0xDE00}), "\xF0\x9F\x98\x80" + R},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(WideToUtf8(c.units), c.utf8) << testing::PrintToString(c.utf8);
+    }
+}
+
+// Random well-formed text against the standard library's own UTF-8/UTF-16 converter.
+TEST(FoundationUtf8, RandomTextAgreesWithTheStandardConverter) {
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
+    std::wstring_convert<std::codecvt_utf8_utf16<char16_t>, char16_t> reference;
+#pragma GCC diagnostic pop
+    std::mt19937 random(15);
+    // One range per encoded length and each side of the surrogates.
+    const std::pair<char32_t, char32_t> ranges[] = {
+        {0x0, 0x7F}, {0x80, 0x7FF}, {0x800, 0xD7FF}, {0xE000, 0xFFFF}, {0x10000, 0x10FFFF}};
+    for (int round = 0; round < 2000; ++round) {
+        std::u32string text;
+        const int length = static_cast<int>(random() % 12);
+        for (int i = 0; i < length; ++i) {
+            const auto& range = ranges[random() % 5];
+            text.push_back(range.first +
+                           static_cast<char32_t>(random() % (range.second - range.first + 1)));
+        }
+        std::u16string utf16;
+        for (char32_t code : text) {
+            if (code < 0x10000) {
+                utf16.push_back(static_cast<char16_t>(code));
+            } else {
+                utf16.push_back(static_cast<char16_t>(0xD800 + ((code - 0x10000) >> 10)));
+                utf16.push_back(static_cast<char16_t>(0xDC00 + ((code - 0x10000) & 0x3FF)));
+            }
+        }
+        const std::string utf8 = reference.to_bytes(utf16);
+        const std::wstring units(utf16.begin(), utf16.end());
+        ASSERT_EQ(Utf8ToWide(utf8), units) << testing::PrintToString(utf8);
+        ASSERT_EQ(WideToUtf8(units), utf8) << testing::PrintToString(utf8);
     }
 }
 
@@ -77,7 +148,7 @@ TEST(FoundationAnsi, AsciiPassesThroughAndStopsAtNul) {
     EXPECT_EQ(Orlix::AnsiToUtf8("plain"), "plain");
     EXPECT_EQ(Orlix::Utf8ToAnsi("plain"), "plain");
     std::string out = "kept";
-    EXPECT_FALSE(Orlix::Utf8ToAnsi("bad\xC3", out));  // the first step fails
+    EXPECT_FALSE(Orlix::Utf8ToAnsi("bad\xC3", out));  // its U+FFFD has no "C" form
     EXPECT_EQ(out, "kept");
 }
 

@@ -58,15 +58,68 @@ TEST(SystemLaunch, VisitKeepsOnlyTheRememberedProcess) {
         {{90, 12}, 40, {{12, A::Kill}, {90, A::Kill}}, false},
         // an empty image name finds the idle process, id 0, which equals "nothing remembered"
         {{0}, 0, {{0, A::KeepRunning}}, true},
+        // the caller's own tree (kin: 3 self, 2 ancestor, 5 descendant) is spared, but the
+        // remembered instance is still the one kept running
+        {{5, 3, 2, 50}, 0, {{2, A::Spare}, {3, A::Spare}, {5, A::Spare}, {50, A::Kill}}, false},
+        {{5, 50}, 5, {{5, A::KeepRunning}, {50, A::Kill}}, true},
     };
+    const std::map<std::uint32_t, Kinship> kin = {
+        {2, Kinship::Ancestor}, {3, Kinship::Self}, {5, Kinship::Descendant}};
     for (const Case& c : cases) {
-        const VisitPlan plan = PlanVisit(c.found, c.remembered);
+        const VisitPlan plan = PlanVisit(c.found, c.remembered, kin);
         std::vector<std::pair<std::uint32_t, A>> steps;
         for (const VisitStep& step : plan.steps) {
             steps.emplace_back(step.pid, step.action);
         }
         EXPECT_EQ(steps, c.steps) << "remembered " << c.remembered;
         EXPECT_EQ(plan.rememberedRunning, c.running) << "remembered " << c.remembered;
+    }
+}
+
+TEST(SystemLaunch, KinshipFollowsCreatorsThatAreOlderThanTheirChildren) {
+    using K = Kinship;
+    struct Case {
+        const char* what;
+        std::vector<ProcessNode> processes;  // pid, creator's pid, creation time
+        std::uint32_t self;
+        std::map<std::uint32_t, K> kin;
+    } const cases[] = {
+        {"a tree: grandparents, children and grandchildren count, a sibling does not",
+         {{4, 0, 1},
+          {100, 4, 10},
+          {200, 100, 20},
+          {300, 200, 30},
+          {400, 300, 40},
+          {500, 400, 50},
+          {600, 200, 35},
+          {900, 999, 5}},
+         300,
+         {{4, K::Ancestor},
+          {100, K::Ancestor},
+          {200, K::Ancestor},
+          {300, K::Self},
+          {400, K::Descendant},
+          {500, K::Descendant}}},
+        {"a process older than self that names self's pid had a creator who ended",
+         {{200, 0, 20}, {300, 200, 30}, {700, 300, 25}, {800, 700, 60}},
+         300,
+         {{200, K::Ancestor}, {300, K::Self}}},
+        {"self's creator ended and its pid went to a child of self",
+         {{200, 300, 35}, {300, 200, 30}, {400, 300, 40}},
+         300,
+         {{200, K::Descendant}, {300, K::Self}, {400, K::Descendant}}},
+        {"a loop of creators (pid reuse with equal times) ends the walk",
+         {{10, 11, 5}, {11, 10, 5}, {12, 10, 6}},
+         12,
+         {{10, K::Ancestor}, {11, K::Ancestor}, {12, K::Self}}},
+        {"unknown creation times (all 0) trust the pids",
+         {{1, 0, 0}, {2, 1, 0}, {3, 2, 0}},
+         2,
+         {{1, K::Ancestor}, {2, K::Self}, {3, K::Descendant}}},
+        {"self missing from the list", {{1, 0, 0}, {2, 1, 0}}, 7, {{7, K::Self}}},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(KinshipOf(c.processes, c.self), c.kin) << c.what;
     }
 }
 

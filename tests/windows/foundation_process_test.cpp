@@ -70,6 +70,17 @@ TEST_F(FoundationProcess, FindsByNameWithoutRegardToCaseAndKillsIt) {
     EXPECT_EQ(Process::FindByName(lower, Orlix::WideToUtf8(path_)).size(), 1u);
     EXPECT_TRUE(Process::FindByName(lower, "C:\\elsewhere\\" + lower).empty());
 
+    // The listing names its creator and the creation time a handle to it reports.
+    EXPECT_EQ(probe.ParentId(), GetCurrentProcessId());
+    FILETIME created{}, exited{}, kernel{}, user{};
+    ASSERT_TRUE(GetProcessTimes(process_.get(), &created, &exited, &kernel, &user));
+    EXPECT_EQ(probe.CreationTime(),
+              (static_cast<std::uint64_t>(created.dwHighDateTime) << 32) | created.dwLowDateTime);
+    // Its pid with another creation time is a process that no longer runs: left alone.
+    const Process reused(pid_, probe.Name(), probe.ParentId(), probe.CreationTime() - 1);
+    EXPECT_EQ(reused.Terminate(true), Process::KillResult::NotSameProcess);
+    EXPECT_EQ(WaitForSingleObject(process_.get(), 0), static_cast<DWORD>(WAIT_TIMEOUT));
+
     EXPECT_TRUE(probe.Kill(true));
     EXPECT_EQ(WaitForSingleObject(process_.get(), 0), WAIT_OBJECT_0);
     DWORD exitCode = 1;

@@ -15,7 +15,11 @@ class ProcessImpl;
 // come back "" and kills return false.
 class Process {
 public:
-    Process(std::uint32_t pid, const std::string& name);
+    enum class KillResult { Killed, Failed, NotSameProcess };
+
+    // A creation time of 0 means unknown: Terminate then trusts the pid alone.
+    Process(std::uint32_t pid, const std::string& name, std::uint32_t parentPid = 0,
+            std::uint64_t creationTime = 0);
     explicit Process(std::unique_ptr<ProcessImpl> impl) noexcept;
     Process(Process&& other) noexcept;
     Process& operator=(Process&& other) noexcept;
@@ -33,9 +37,17 @@ public:
     static std::optional<Process> FindById(std::uint32_t pid);
 
     std::uint32_t Id() const noexcept;
+    // The process that created this one, as the system lists it; that pid may since have
+    // been reused, so a parent is only one if it was created earlier.
+    std::uint32_t ParentId() const noexcept;
+    // 100 ns units since 1601 (FILETIME), as listed; 0 when unknown.
+    std::uint64_t CreationTime() const noexcept;
     const std::string& Name() const noexcept;
     // Terminates the process with exit code 0, waiting for it to end when `wait` is true.
-    // Pid 0 is refused without asking the system.
+    // Pid 0 is refused without asking the system. When the creation time is known, a pid
+    // that now names a process created at another time is left alone (NotSameProcess).
+    KillResult Terminate(bool wait = false) const;
+    // Terminate(wait) == Killed.
     bool Kill(bool wait = false) const;
 
     bool operator<(const Process& other) const noexcept { return Id() < other.Id(); }

@@ -4,12 +4,13 @@
 
 namespace Orlix {
 
-// UTF-8 <-> UTF-16 over single 16-bit units, the same on every platform (even where wchar_t
-// is wider): a surrogate pair becomes two three-byte sequences, a four-byte sequence becomes
-// one unit holding the low 16 bits of its code point. Malformed UTF-8 (a stray continuation
-// byte as lead, a bad continuation byte, a truncated tail, a code point above 0x10FFFF)
-// fails. Embedded NULs are converted like any other character.
-// Checking forms leave `out` untouched on failure; value forms return "" instead.
+// UTF-8 <-> UTF-16, the same on every platform (even where wchar_t is wider, the wide string
+// holds UTF-16 units): code points above U+FFFF are surrogate pairs. Nothing is rejected:
+// each maximal invalid UTF-8 subsequence (stray continuation byte, bad or missing
+// continuation, overlong form, encoded surrogate, code point above U+10FFFF, 5- and 6-byte
+// leads) decodes to one U+FFFD, and a lone surrogate encodes as U+FFFD. Embedded NULs are
+// converted like any other character. The checking forms fail only when memory runs out
+// (leaving `out` untouched); value forms then return "".
 bool Utf8ToWide(const std::string& in, std::wstring& out);
 std::wstring Utf8ToWide(const std::string& in);
 bool WideToUtf8(const std::wstring& in, std::string& out);

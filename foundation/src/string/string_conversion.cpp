@@ -11,90 +11,127 @@ namespace Orlix {
 namespace {
 
 constexpr std::uint32_t kMaxCode = 0x10FFFF;
+constexpr wchar_t kReplacement = 0xFFFD;
 
-// Lenient UTF-8 decoding, one 16-bit unit per sequence: overlong forms and encoded
-// surrogates are accepted (WideToUtf8 produces the latter for surrogate pairs), the five- and
-// six-byte forms are read by their bit patterns and only the value limit rejects them.
-bool DecodeUtf8(const std::string& in, std::wstring& out) {
+void AppendCodePoint(std::uint32_t code, std::wstring& out) {
+    if (code < 0x10000) {
+        out.push_back(static_cast<wchar_t>(code));
+        return;
+    }
+    code -= 0x10000;
+    out.push_back(static_cast<wchar_t>(0xD800 | (code >> 10)));
+    out.push_back(static_cast<wchar_t>(0xDC00 | (code & 0x3FF)));
+}
+
+void AppendUtf8(std::uint32_t code, std::string& out) {
+    if (code < 0x80) {
+        out.push_back(static_cast<char>(code));
+    } else if (code < 0x800) {
+        out.push_back(static_cast<char>(0xC0 | (code >> 6)));
+        out.push_back(static_cast<char>(0x80 | (code & 0x3F)));
+    } else if (code < 0x10000) {
+        out.push_back(static_cast<char>(0xE0 | (code >> 12)));
+        out.push_back(static_cast<char>(0x80 | ((code >> 6) & 0x3F)));
+        out.push_back(static_cast<char>(0x80 | (code & 0x3F)));
+    } else {
+        out.push_back(static_cast<char>(0xF0 | (code >> 18)));
+        out.push_back(static_cast<char>(0x80 | ((code >> 12) & 0x3F)));
+        out.push_back(static_cast<char>(0x80 | ((code >> 6) & 0x3F)));
+        out.push_back(static_cast<char>(0x80 | (code & 0x3F)));
+    }
+}
+
+// The decoder browsers use: each maximal invalid subsequence (a byte that cannot start a
+// sequence, or a valid start cut short by a byte that cannot continue it or by the end)
+// becomes one U+FFFD. The narrowed ranges of the second byte after E0, ED, F0 and F4 are what
+// shut out overlong forms, encoded surrogates and code points above U+10FFFF.
+std::wstring DecodeUtf8(const std::string& in) {
     std::wstring result;
     result.reserve(in.size());
     const std::size_t size = in.size();
     std::size_t i = 0;
     while (i < size) {
-        const auto lead = static_cast<unsigned char>(in[i]);
-        std::uint32_t code = 0;
-        std::size_t extra = 0;
+        const auto lead = static_cast<unsigned char>(in[i++]);
         if (lead < 0x80) {
-            code = lead;
-        } else if (lead < 0xC0) {
-            return false;
-        } else if (lead < 0xE0) {
+            result.push_back(static_cast<wchar_t>(lead));
+            continue;
+        }
+        std::size_t needed = 0;
+        std::uint32_t code = 0;
+        unsigned char lower = 0x80;
+        unsigned char upper = 0xBF;
+        if (lead >= 0xC2 && lead <= 0xDF) {
+            needed = 1;
             code = lead & 0x1Fu;
-            extra = 1;
-        } else if (lead < 0xF0) {
+        } else if (lead >= 0xE0 && lead <= 0xEF) {
+            needed = 2;
             code = lead & 0x0Fu;
-            extra = 2;
-        } else if (lead < 0xF8) {
+            lower = lead == 0xE0 ? 0xA0 : 0x80;
+            upper = lead == 0xED ? 0x9F : 0xBF;
+        } else if (lead >= 0xF0 && lead <= 0xF4) {
+            needed = 3;
             code = lead & 0x07u;
-            extra = 3;
+            lower = lead == 0xF0 ? 0x90 : 0x80;
+            upper = lead == 0xF4 ? 0x8F : 0xBF;
         } else {
-            code = lead & 0x03u;
-            extra = lead < 0xFC ? 4 : 5;
+            result.push_back(kReplacement);
+            continue;
         }
-        if (size - i - 1 < extra) {
-            return false;  // truncated at the end
-        }
-        for (std::size_t k = 1; k <= extra; ++k) {
-            const auto next = static_cast<unsigned char>(in[i + k]);
-            if (next < 0x80 || next >= 0xC0) {
-                return false;
+        bool complete = true;
+        for (; needed > 0; --needed) {
+            if (i == size) {
+                complete = false;
+                break;
+            }
+            const auto next = static_cast<unsigned char>(in[i]);
+            if (next < lower || next > upper) {
+                complete = false;  // the offending byte starts the next round
+                break;
             }
             code = (code << 6) | (next & 0x3Fu);
+            lower = 0x80;
+            upper = 0xBF;
+            ++i;
         }
-        if (code > kMaxCode) {
-            return false;
+        if (complete) {
+            AppendCodePoint(code, result);
+        } else {
+            result.push_back(kReplacement);
         }
-        result.push_back(static_cast<wchar_t>(static_cast<std::uint16_t>(code)));
-        i += extra + 1;
     }
-    out.swap(result);
-    return true;
+    return result;
 }
 
-// Every unit a 16-bit wchar_t can hold has an encoding; where wchar_t is wider, values up to
-// 0x10FFFF take four bytes and anything above fails.
-bool EncodeUtf8(const std::wstring& in, std::string& out) {
+// Surrogate pairs join into one four-byte sequence; a surrogate without its partner has no
+// UTF-8 form and becomes U+FFFD. Where wchar_t is wider than 16 bits, a value above U+FFFF is
+// taken as the code point itself.
+std::string EncodeUtf8(const std::wstring& in) {
     std::string result;
     result.reserve(in.size());
-    for (wchar_t unit : in) {
-        const auto code = static_cast<std::uint32_t>(unit);
-        if (code < 0x80) {
-            result.push_back(static_cast<char>(code));
-        } else if (code < 0x800) {
-            result.push_back(static_cast<char>(0xC0 | (code >> 6)));
-            result.push_back(static_cast<char>(0x80 | (code & 0x3F)));
-        } else if (code < 0x10000) {
-            result.push_back(static_cast<char>(0xE0 | (code >> 12)));
-            result.push_back(static_cast<char>(0x80 | ((code >> 6) & 0x3F)));
-            result.push_back(static_cast<char>(0x80 | (code & 0x3F)));
-        } else if (code <= kMaxCode) {
-            result.push_back(static_cast<char>(0xF0 | (code >> 18)));
-            result.push_back(static_cast<char>(0x80 | ((code >> 12) & 0x3F)));
-            result.push_back(static_cast<char>(0x80 | ((code >> 6) & 0x3F)));
-            result.push_back(static_cast<char>(0x80 | (code & 0x3F)));
-        } else {
-            return false;
+    const std::size_t size = in.size();
+    for (std::size_t i = 0; i < size; ++i) {
+        auto code = static_cast<std::uint32_t>(in[i]);
+        if (code >= 0xD800 && code <= 0xDBFF && i + 1 < size) {
+            const auto low = static_cast<std::uint32_t>(in[i + 1]);
+            if (low >= 0xDC00 && low <= 0xDFFF) {
+                code = 0x10000 + ((code - 0xD800) << 10) + (low - 0xDC00);
+                ++i;
+            }
         }
+        if ((code >= 0xD800 && code <= 0xDFFF) || code > kMaxCode) {
+            code = kReplacement;
+        }
+        AppendUtf8(code, result);
     }
-    out.swap(result);
-    return true;
+    return result;
 }
 
 }  // namespace
 
 bool Utf8ToWide(const std::string& in, std::wstring& out) {
     try {
-        return DecodeUtf8(in, out);
+        out = DecodeUtf8(in);
+        return true;
     } catch (const std::bad_alloc&) {
         return false;
     }
@@ -108,7 +145,8 @@ std::wstring Utf8ToWide(const std::string& in) {
 
 bool WideToUtf8(const std::wstring& in, std::string& out) {
     try {
-        return EncodeUtf8(in, out);
+        out = EncodeUtf8(in);
+        return true;
     } catch (const std::bad_alloc&) {
         return false;
     }

@@ -4,6 +4,8 @@
 #include "addon/quarnel_addon.h"
 #include "impl/input_integrity.h"
 #include "impl/win32_resources.h"
+#include "impl/operation_result.h"
+#include "impl/text_conversion.h"
 
 #include <chrono>
 #include <cstdlib>
@@ -219,6 +221,12 @@ napi_value IntegrityLevels(napi_env env, napi_callback_info info) {
                          napi::make_int32(env, levels[i] ? static_cast<int32_t>(*levels[i]) : -1));
     }
     return result;
+// The text an OperationResult would carry for an error code.
+napi_value ErrorText(napi_env env, napi_callback_info info) {
+    napi_value argv[1];
+    Args(env, info, argv);
+    const auto code = static_cast<uint32_t>(napi::get_int32(env, argv[0]));
+    return napi::make_string(env, Utf16ToUtf8(ErrorCodeText(code)));
 }
 
 napi_value HookTouchEvent(napi_env env, napi_callback_info info) {
@@ -240,6 +248,7 @@ const ExportRow kTestExports[] = {
     {"releaseOnWorker", ReleaseOnWorker},
     {"startBackgroundPosting", StartBackgroundPosting},
     {"integrityLevels", IntegrityLevels},
+    {"errorText", ErrorText},
 };
 
 napi_value TestInit(napi_env env, napi_value exports) noexcept {

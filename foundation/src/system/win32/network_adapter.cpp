@@ -116,6 +116,19 @@ std::vector<NetworkAdapter> NetworkAdapter::List() {
     ComPtr<INetConnectionManager> manager;
     ComPtr<IEnumNetConnection> enumerator;
 
+    // Only System32's copy: a file of that name beside the application or in its working
+    // directory would otherwise be found first and its code run. Loaded before the connection
+    // manager is asked, so that the rule holds on systems where the manager is missing too.
+    netshell.Reset(LoadLibraryExW(L"netshell.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32));
+    if (netshell.Module() == nullptr) {
+        return adapters;
+    }
+    const auto freeProperties = reinterpret_cast<FreePropertiesFn>(
+        reinterpret_cast<void (*)()>(GetProcAddress(netshell.Module(), "NcFreeNetconProperties")));
+    if (freeProperties == nullptr) {
+        return adapters;
+    }
+
     if (FAILED(CoCreateInstance(kClsidConnectionManager, nullptr,
                                 CLSCTX_INPROC_SERVER | CLSCTX_LOCAL_SERVER | CLSCTX_REMOTE_SERVER,
                                 kIidConnectionManager, reinterpret_cast<void**>(manager.put())))) {
@@ -125,16 +138,6 @@ std::vector<NetworkAdapter> NetworkAdapter::List() {
         return adapters;
     }
     manager.reset();
-
-    netshell.Reset(LoadLibraryW(L"netshell.dll"));
-    if (netshell.Module() == nullptr) {
-        return adapters;
-    }
-    const auto freeProperties = reinterpret_cast<FreePropertiesFn>(
-        reinterpret_cast<void (*)()>(GetProcAddress(netshell.Module(), "NcFreeNetconProperties")));
-    if (freeProperties == nullptr) {
-        return adapters;
-    }
 
     for (;;) {
         // The connection is released before its properties are freed.

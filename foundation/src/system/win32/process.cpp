@@ -11,8 +11,9 @@
 
 namespace Orlix {
 
-Process::Process(std::uint32_t pid, const std::string& name)
-    : impl_(std::make_unique<ProcessImpl>(pid, name)) {}
+Process::Process(std::uint32_t pid, const std::string& name, std::uint32_t parentPid,
+                 std::uint64_t creationTime)
+    : impl_(std::make_unique<ProcessImpl>(pid, name, parentPid, creationTime)) {}
 
 Process::Process(std::unique_ptr<ProcessImpl> impl) noexcept : impl_(std::move(impl)) {}
 
@@ -26,27 +27,39 @@ std::uint32_t Process::Id() const noexcept {
     return impl_ ? impl_->Id() : 0;
 }
 
+std::uint32_t Process::ParentId() const noexcept {
+    return impl_ ? impl_->ParentId() : 0;
+}
+
+std::uint64_t Process::CreationTime() const noexcept {
+    return impl_ ? impl_->CreationTime() : 0;
+}
+
 const std::string& Process::Name() const noexcept {
     static const std::string kNone;
     return impl_ ? impl_->Name() : kNone;
 }
 
+Process::KillResult Process::Terminate(bool wait) const {
+    return impl_ ? impl_->Terminate(wait) : KillResult::Failed;
+}
+
 bool Process::Kill(bool wait) const {
-    return impl_ && impl_->Kill(wait);
+    return Terminate(wait) == KillResult::Killed;
 }
 
 std::set<Process> Process::FindByName(const std::string& name, const std::string& path) {
-    std::map<std::uint32_t, std::string> matches;
-    ProcessImpl::Enumerate([&](std::uint32_t pid, const std::string& image) {
-        if (ICompare(image, name) == 0 &&
-            (path.empty() || ICompare(ProcessImpl::ImagePath(pid), path) == 0)) {
-            matches.emplace(pid, image);
+    std::map<std::uint32_t, ProcessImpl> matches;
+    ProcessImpl::Enumerate([&](const ProcessImpl& process) {
+        if (ICompare(process.Name(), name) == 0 &&
+            (path.empty() || ICompare(ProcessImpl::ImagePath(process.Id()), path) == 0)) {
+            matches.emplace(process.Id(), process);
         }
         return true;
     });
     std::set<Process> found;
-    for (const auto& [pid, image] : matches) {
-        found.emplace(pid, image);
+    for (const auto& [pid, process] : matches) {
+        found.emplace(std::make_unique<ProcessImpl>(process));
     }
     return found;
 }
@@ -77,8 +90,8 @@ Process Process::Current() {
 
 std::set<std::uint32_t> Process::ListIds() {
     std::set<std::uint32_t> ids;
-    ProcessImpl::Enumerate([&](std::uint32_t pid, const std::string&) {
-        ids.insert(pid);
+    ProcessImpl::Enumerate([&](const ProcessImpl& process) {
+        ids.insert(process.Id());
         return true;
     });
     return ids;
@@ -86,8 +99,8 @@ std::set<std::uint32_t> Process::ListIds() {
 
 std::set<Process> Process::ListAll() {
     std::set<Process> all;
-    ProcessImpl::Enumerate([&](std::uint32_t pid, const std::string& image) {
-        all.emplace(pid, image);
+    ProcessImpl::Enumerate([&](const ProcessImpl& process) {
+        all.emplace(std::make_unique<ProcessImpl>(process));
         return true;
     });
     return all;
@@ -95,11 +108,11 @@ std::set<Process> Process::ListAll() {
 
 std::optional<Process> Process::FindById(std::uint32_t pid) {
     std::optional<Process> found;
-    ProcessImpl::Enumerate([&](std::uint32_t id, const std::string& image) {
-        if (id != pid) {
+    ProcessImpl::Enumerate([&](const ProcessImpl& process) {
+        if (process.Id() != pid) {
             return true;
         }
-        found.emplace(id, image);
+        found.emplace(std::make_unique<ProcessImpl>(process));
         return false;
     });
     return found;

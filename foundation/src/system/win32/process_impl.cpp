@@ -31,8 +31,8 @@ thread_local bool t_enumerating = false;
 
 }  // namespace
 
-void ProcessImpl::Enumerate(const std::function<bool(std::uint32_t, const std::string&)>& visit) {
-    const SharedLibrary ntdll(LoadLibraryW(L"ntdll.dll"));
+void ProcessImpl::Enumerate(const std::function<bool(const ProcessImpl&)>& visit) {
+    const SharedLibrary ntdll(LoadLibraryExW(L"ntdll.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32));
     if (ntdll.Module() == nullptr) {
         return;
     }
@@ -77,7 +77,11 @@ void ProcessImpl::Enumerate(const std::function<bool(std::uint32_t, const std::s
         }
         const auto pid =
             static_cast<std::uint32_t>(reinterpret_cast<ULONG_PTR>(info->UniqueProcessId));
-        if (!visit(pid, WideToUtf8(image)) || info->NextEntryOffset == 0) {
+        const auto parentPid = static_cast<std::uint32_t>(
+            reinterpret_cast<ULONG_PTR>(info->InheritedFromUniqueProcessId));
+        const ProcessImpl process(pid, WideToUtf8(image), parentPid,
+                                  static_cast<std::uint64_t>(info->CreateTime.QuadPart));
+        if (!visit(process) || info->NextEntryOffset == 0) {
             break;
         }
         offset += info->NextEntryOffset;
@@ -119,20 +123,41 @@ std::string ProcessImpl::ImagePath(std::uint32_t pid) {
     return WideToUtf8(path);
 }
 
-bool ProcessImpl::Kill(bool wait) const {
+Process::KillResult ProcessImpl::Terminate(bool wait) const {
     if (pid_ == 0) {
-        return false;
+        return Process::KillResult::Failed;
     }
-    const DWORD access = wait ? PROCESS_TERMINATE | SYNCHRONIZE : PROCESS_TERMINATE;
+    DWORD access = wait ? PROCESS_TERMINATE | SYNCHRONIZE : PROCESS_TERMINATE;
+    if (creationTime_ != 0) {
+        access |= PROCESS_QUERY_LIMITED_INFORMATION;
+    }
     const ScopedHandle process(OpenProcess(access, FALSE, pid_));
     if (!process) {
-        return false;
+        return Process::KillResult::Failed;
     }
-    const bool terminated = TerminateProcess(process.get(), 0) != FALSE;
-    if (terminated && wait) {
+    // The pid may have been given to another process since the enumeration; a pid and a
+    // creation time together name one process, and the handle pins the one it names now.
+    if (creationTime_ != 0) {
+        FILETIME created{};
+        FILETIME exited{};
+        FILETIME kernel{};
+        FILETIME user{};
+        if (!GetProcessTimes(process.get(), &created, &exited, &kernel, &user)) {
+            return Process::KillResult::Failed;
+        }
+        const std::uint64_t createdAt =
+            (static_cast<std::uint64_t>(created.dwHighDateTime) << 32) | created.dwLowDateTime;
+        if (createdAt != creationTime_) {
+            return Process::KillResult::NotSameProcess;
+        }
+    }
+    if (!TerminateProcess(process.get(), 0)) {
+        return Process::KillResult::Failed;
+    }
+    if (wait) {
         WaitForSingleObject(process.get(), INFINITE);
     }
-    return terminated;
+    return Process::KillResult::Killed;
 }
 
 }  // namespace Orlix
