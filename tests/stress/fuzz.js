@@ -267,6 +267,7 @@ function main({ seed, calls, journal }) {
 
   return {
     handles, invoke, rng, quarnel, violations, slow, stats, perExport, violation, onProxy,
+    note: (text) => fs.writeSync(journalFd, `${text}\n`),
     done() {
       fs.closeSync(journalFd);
       process.off('uncaughtException', onUncaught);
@@ -333,6 +334,7 @@ async function run({ seed, calls, journal }) {
     if (foreignCloses.length) violation({ foreignWindowClosed: foreignCloses.map((m) => m.hwnd) });
 
     // The module still works.
+    fuzz.note('checks');
     const broken = [];
     quarnel.InputMouseLeftUp();
     quarnel.InputMouseRightUp();
@@ -347,11 +349,13 @@ async function run({ seed, calls, journal }) {
     quarnel.SetLogCallBack((r) => records.push(r));
     quarnel.SetWindowFocus(0);
     if (!(await waitFor(() => records.some((r) => r.content === 'invalid hwnd'), 3000))) broken.push('no log record');
+    fuzz.note('checks: keyboard hook');
     const keys = [];
     quarnel.HookKeyboardEvent((k) => keys.push(k));
     targetHelper('--send-keys', '0x25,0x28');
     if (!(await waitFor(() => keys.join() === 'left,down', 3000))) broken.push(`keys ${JSON.stringify(keys)}`);
     quarnel.UnHookKeyboardEvent();
+    fuzz.note('checks: proxy over a new target');
     const fresh = await startTarget([[300, 300, 300, 200]]);
     try {
       const created = [];
@@ -417,6 +421,42 @@ function cli(argv) {
   });
 }
 
-module.exports = { EXPORTS, run, summary, cli };
+// Runs the harness in a node.exe of its own (a crash must not take the caller with it) and ends
+// it once its journal has not grown for `stallMs`: a call that never returns can also eat
+// memory without bound. Resolves with { code, output, stalled, lastCalls, outcome }.
+function runIsolated({ seed, calls, stallMs = 60000 }) {
+  const { spawn } = require('node:child_process');
+  const journal = support.tempFile('quarnel-fuzz') + '.journal';
+  const child = spawn(process.execPath, [__filename, '--seed', String(seed), '--calls', String(calls), '--journal', journal],
+    { stdio: ['ignore', 'pipe', 'pipe'] });
+  let output = '';
+  child.stdout.on('data', (d) => (output += d));
+  child.stderr.on('data', (d) => (output += d));
+  let size = -1;
+  let grew = Date.now();
+  let stalled = false;
+  const watch = setInterval(() => {
+    const now = fs.existsSync(journal) ? fs.statSync(journal).size : 0;
+    if (now !== size) {
+      size = now;
+      grew = Date.now();
+    } else if (Date.now() - grew > stallMs) {
+      stalled = true;
+      child.kill();
+    }
+  }, 1000);
+  return new Promise((resolve) => {
+    child.on('exit', (code) => {
+      clearInterval(watch);
+      const lastCalls = fs.existsSync(journal) ? fs.readFileSync(journal, 'utf8').trim().split('\n').slice(-5) : [];
+      fs.rmSync(journal, { force: true });
+      const line = output.split(/\r?\n/).find((l) => l.startsWith('FUZZ '));
+      resolve({ code, stalled, lastCalls, output: output.replace(/^FUZZ .*$/m, '').trim(),
+        outcome: line ? JSON.parse(line.slice('FUZZ '.length)) : undefined });
+    });
+  });
+}
+
+module.exports = { EXPORTS, run, runIsolated, summary, cli };
 
 if (require.main === module) cli(process.argv.slice(2));
