@@ -101,6 +101,13 @@ inline std::map<std::uint32_t, Kinship> KinshipOf(const std::vector<ProcessNode>
     return kin;
 }
 
+// Whether CreateProcessW takes a command line of this many UTF-16 units: at most 32767 with its
+// terminating zero. A longer one is refused before the launch: Windows fails it anyway, and
+// Wine instead probes every space-separated prefix as a program path, for minutes.
+inline bool CommandLineFits(std::size_t length) {
+    return length < 32767;
+}
+
 enum class VisitAction { KeepRunning, Kill, Spare };
 
 struct VisitStep {

@@ -76,6 +76,12 @@ OperationResult QuarnelImpl::StartProcess(const std::string& exe,
         }
         commandLine = BuildCommandLine(exeWide, argsWide);
     }
+    if (!CommandLineFits(commandLine.size())) {
+        QLOG(LOG_ERROR) << "command line too long length:" << commandLine.size() << " exe:" << exe;
+        // Set after the log record, which may itself change the last error.
+        SetLastError(ERROR_FILENAME_EXCED_RANGE);
+        return OperationResult(false, 0);
+    }
     // CreateProcessW may write into the command line.
     std::vector<wchar_t> commandBuffer(commandLine.begin(), commandLine.end());
     commandBuffer.push_back(L'\0');

@@ -41,6 +41,14 @@ TEST(SystemLaunch, CommandLineQuotesOnlyAPathWithASpace) {
     }
 }
 
+TEST(SystemLaunch, CommandLineFitsUpToTheSystemLimit) {
+    const std::pair<std::size_t, bool> cases[] = {
+        {0, true}, {32766, true}, {32767, false}, {1 << 20, false}};
+    for (const auto& [length, fits] : cases) {
+        EXPECT_EQ(CommandLineFits(length), fits) << length;
+    }
+}
+
 TEST(SystemLaunch, VisitKeepsOnlyTheRememberedProcess) {
     using A = VisitAction;
     struct Case {
