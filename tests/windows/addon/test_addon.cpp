@@ -221,6 +221,8 @@ napi_value IntegrityLevels(napi_env env, napi_callback_info info) {
                          napi::make_int32(env, levels[i] ? static_cast<int32_t>(*levels[i]) : -1));
     }
     return result;
+}
+
 // The text an OperationResult would carry for an error code.
 napi_value ErrorText(napi_env env, napi_callback_info info) {
     napi_value argv[1];
