@@ -46,7 +46,11 @@ void WndFrameImpl::MessageLoop(int followHwnd) {
         QLOG(LOG_ERROR) << "GetClientRect err:" << error << " followHWnd:" << followHwnd;
         return;
     }
-    const overlay::Rect area = overlay::RectFromEdges(rect.left, rect.top, rect.right, rect.bottom);
+    const overlay::Rect desktop = {
+        GetSystemMetrics(SM_XVIRTUALSCREEN), GetSystemMetrics(SM_YVIRTUALSCREEN),
+        GetSystemMetrics(SM_CXVIRTUALSCREEN), GetSystemMetrics(SM_CYVIRTUALSCREEN)};
+    const overlay::Rect area = overlay::ClipFrameToDesktop(
+        overlay::RectFromEdges(rect.left, rect.top, rect.right, rect.bottom), desktop);
 
     WNDCLASSEXW windowClass = {};
     windowClass.cbSize = sizeof(windowClass);
@@ -76,7 +80,9 @@ void WndFrameImpl::MessageLoop(int followHwnd) {
     }
     const int hwnd = ToInt(window.get());
     const win32::GdiplusSession gdiplus;
-    FillWindow(hwnd, area.x, area.y, area.width, area.height);
+    if (area.width > 0 && area.height > 0) {
+        FillWindow(hwnd, area.x, area.y, area.width, area.height);
+    }
     {
         std::lock_guard<std::mutex> lock(framesMutex);
         if (closing) {
