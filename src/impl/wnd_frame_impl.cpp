@@ -67,10 +67,10 @@ void WndFrameImpl::MessageLoop(int followHwnd) {
     // stays registered, since another frame may be using it.
     RegisterClassExW(&windowClass);
 
-    win32::UniqueHwnd window(
-        CreateWindowExW(WS_EX_LAYERED | WS_EX_TOOLWINDOW | WS_EX_TRANSPARENT | WS_EX_TOPMOST,
-                        kFrameClassName, kFrameClassName, WS_POPUP | WS_VISIBLE, area.x, area.y,
-                        area.width, area.height, nullptr, nullptr, nullptr, nullptr));
+    win32::UniqueHwnd window(CreateWindowExW(
+        WS_EX_LAYERED | WS_EX_TOOLWINDOW | WS_EX_TRANSPARENT | WS_EX_TOPMOST | WS_EX_NOACTIVATE,
+        kFrameClassName, kFrameClassName, WS_POPUP, area.x, area.y, area.width, area.height,
+        nullptr, nullptr, nullptr, nullptr));
     if (!window) {
         const DWORD error = GetLastError();
         QLOG(LOG_ERROR) << "create follow frame window err:" << error << " x:" << area.x
@@ -78,6 +78,9 @@ void WndFrameImpl::MessageLoop(int followHwnd) {
                         << " followHWnd:" << followHwnd;
         return;
     }
+    // Shown without taking the activation: a frame that became the foreground window would
+    // make every later focus request wait on this thread, even while it closes the frame.
+    ShowWindow(window.get(), SW_SHOWNA);
     const int hwnd = ToInt(window.get());
     const win32::GdiplusSession gdiplus;
     if (area.width > 0 && area.height > 0) {
