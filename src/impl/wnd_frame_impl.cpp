@@ -46,7 +46,11 @@ void WndFrameImpl::MessageLoop(int followHwnd) {
         QLOG(LOG_ERROR) << "GetClientRect err:" << error << " followHWnd:" << followHwnd;
         return;
     }
-    const overlay::Rect area = overlay::RectFromEdges(rect.left, rect.top, rect.right, rect.bottom);
+    const overlay::Rect desktop = {
+        GetSystemMetrics(SM_XVIRTUALSCREEN), GetSystemMetrics(SM_YVIRTUALSCREEN),
+        GetSystemMetrics(SM_CXVIRTUALSCREEN), GetSystemMetrics(SM_CYVIRTUALSCREEN)};
+    const overlay::Rect area = overlay::ClipFrameToDesktop(
+        overlay::RectFromEdges(rect.left, rect.top, rect.right, rect.bottom), desktop);
 
     WNDCLASSEXW windowClass = {};
     windowClass.cbSize = sizeof(windowClass);
@@ -63,10 +67,10 @@ void WndFrameImpl::MessageLoop(int followHwnd) {
     // stays registered, since another frame may be using it.
     RegisterClassExW(&windowClass);
 
-    win32::UniqueHwnd window(
-        CreateWindowExW(WS_EX_LAYERED | WS_EX_TOOLWINDOW | WS_EX_TRANSPARENT | WS_EX_TOPMOST,
-                        kFrameClassName, kFrameClassName, WS_POPUP | WS_VISIBLE, area.x, area.y,
-                        area.width, area.height, nullptr, nullptr, nullptr, nullptr));
+    win32::UniqueHwnd window(CreateWindowExW(
+        WS_EX_LAYERED | WS_EX_TOOLWINDOW | WS_EX_TRANSPARENT | WS_EX_TOPMOST | WS_EX_NOACTIVATE,
+        kFrameClassName, kFrameClassName, WS_POPUP, area.x, area.y, area.width, area.height,
+        nullptr, nullptr, nullptr, nullptr));
     if (!window) {
         const DWORD error = GetLastError();
         QLOG(LOG_ERROR) << "create follow frame window err:" << error << " x:" << area.x
@@ -74,9 +78,14 @@ void WndFrameImpl::MessageLoop(int followHwnd) {
                         << " followHWnd:" << followHwnd;
         return;
     }
+    // Shown without taking the activation: a frame that became the foreground window would
+    // make every later focus request wait on this thread, even while it closes the frame.
+    ShowWindow(window.get(), SW_SHOWNA);
     const int hwnd = ToInt(window.get());
     const win32::GdiplusSession gdiplus;
-    FillWindow(hwnd, area.x, area.y, area.width, area.height);
+    if (area.width > 0 && area.height > 0) {
+        FillWindow(hwnd, area.x, area.y, area.width, area.height);
+    }
     {
         std::lock_guard<std::mutex> lock(framesMutex);
         if (closing) {

@@ -10,7 +10,7 @@ void WndProxy::CreateProxyWindow(int parentHwnd, int x, int y, int width, int he
     impl_->CreateProxyWindow(parentHwnd, x, y, width, height, created);
 }
 bool WndProxy::ResizeWindow(int hwnd, int x, int y, int width, int height) {
-    return WndProxyImpl::ResizeWindow(hwnd, x, y, width, height);
+    return WndProxyImpl::ResizeProxyWindow(hwnd, x, y, width, height);
 }
 void WndProxy::CloseWindow(int hwnd) {
     WndProxyImpl::CloseProxyWindow(hwnd);

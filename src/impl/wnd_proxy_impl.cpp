@@ -325,6 +325,19 @@ bool WndProxyImpl::ResizeWindow(int hwnd, int x, int y, int width, int height) {
     return true;
 }
 
+bool WndProxyImpl::ResizeProxyWindow(int hwnd, int x, int y, int width, int height) {
+    {
+        std::lock_guard<std::mutex> lock(proxyMutex);
+        if (parentOfWindow.count(hwnd) == 0) {
+            // Moving another application's window waits on its thread (under Wine, 2 s for
+            // a window with a frame), and was never this export's business.
+            QLOG(LOG_WARNING) << "not a proxy window hWnd:" << hwnd;
+            return false;
+        }
+    }
+    return ResizeWindow(hwnd, x, y, width, height);
+}
+
 void WndProxyImpl::CloseWindow(int hwnd) {
     if (PostMessageW(ToHwnd(hwnd), WM_CLOSE, 0, 0)) {
         QLOG(LOG_INFO) << "PostMessage WM_CLOSE success childHWnd:" << hwnd;

@@ -24,6 +24,8 @@ public:
     // Moves any window and makes it layered-transparent (alpha 1 of 255, so it still gets
     // the mouse input over it).
     static bool ResizeWindow(int hwnd, int x, int y, int width, int height);
+    // ResizeWindow for the proxy windows this module lists; any other handle is refused.
+    static bool ResizeProxyWindow(int hwnd, int x, int y, int width, int height);
     // Asks the window's thread to close it; returns at once.
     static void CloseWindow(int hwnd);
     // CloseWindow for a listed proxy window only; any other handle is logged and left alone.

@@ -116,6 +116,23 @@ test('a frame stays where it was made; showing twice makes two', async () => {
   await closeProxy(proxy);
 });
 
+test('a frame over a proxy larger than the desktop is cut to it, and never takes the activation', async () => {
+  await clearLogs();
+  const { width, height } = quarnel.GetMainMonitorReslution();
+  const proxy = await createProxy(parentB, -50, -50, 5000, 5000);
+  const before = quarnel.GetCurrentForegroundWindow();
+  quarnel.WndProxyShowFrame();
+  await waitFor(() => framesMade().length === 1);
+  // The border stays just beyond the desktop's edges, as it would on the whole window.
+  assert.match(framesMade()[0].content, new RegExp(` followHWnd:${proxy} x:-2 y:-2 width:${width + 4} height:${height + 4}$`));
+  await sleep(200);
+  assert.equal(quarnel.GetCurrentForegroundWindow(), before);
+  await clearLogs();
+  quarnel.WndProxyHideFrame();
+  await waitFor(() => framesClosed().length === 1);
+  await closeProxy(proxy);
+});
+
 test('proxies are made as asked, announced once, each with a class of its own, and resized', async () => {
   // Two asked for at the same time.
   const rects = [[100, 200, 300, 100], [420, 200, 100, 50]];
@@ -144,7 +161,7 @@ test('proxies are made as asked, announced once, each with a class of its own, a
   assert.ok(await logs.appears(new RegExp(`^MoveWindow hWnd:${proxy} x:120 y:210 width:200 height:80$`)));
   for (const hwnd of hwnds) await closeProxy(hwnd);
   assert.equal(quarnel.WndProxyResizeWindow(proxy, 0, 0, 10, 10), 0);
-  assert.ok(await logs.appears(new RegExp(`^MoveWindow err:\\d+ hWnd:${proxy} x:0 y:0 width:10 height:10$`)));
+  assert.ok(await logs.appears(new RegExp(`^not a proxy window hWnd:${proxy}$`)));
 });
 
 test('mouse input over a proxy reaches its parent in client coordinates, wParam unchanged', async () => {
@@ -227,7 +244,7 @@ test('closing a proxy reports its end once and unlists it', async () => {
   assert.equal(closed.length, 1);
 });
 
-test('closing anything but a live proxy window is logged and leaves that window alone', async () => {
+test('closing or resizing anything but a live proxy window is logged and leaves that window alone', async () => {
   const closed = [];
   quarnel.WndProxySetWindowCloseCB((payload) => closed.push(payload));
   const proxy = await createProxy(parentA, 100, 200, 300, 100);
@@ -243,6 +260,11 @@ test('closing anything but a live proxy window is logged and leaves that window 
   assert.deepEqual(logs.map((r) => [r.severity, r.func, r.content]),
     handles.map((hwnd) => [2, 'WndProxyImpl::CloseProxyWindow', `not a proxy window childHWnd:${hwnd}`]));
   assert.deepEqual(target.lines().filter((l) => /^(WM_CLOSE|exit)/.test(l)), [], target.dump());
+  await clearLogs();
+  assert.deepEqual(handles.map((hwnd) => quarnel.WndProxyResizeWindow(hwnd, 10, 10, 80, 80)), handles.map(() => 0));
+  await waitFor(() => logs.length >= handles.length);
+  assert.deepEqual(logs.map((r) => [r.severity, r.func, r.content]),
+    handles.map((hwnd) => [2, 'WndProxyImpl::ResizeProxyWindow', `not a proxy window hWnd:${hwnd}`]));
   assert.equal(targetHelper('--query-rect', parentA), '50,50,500,400');
   assert.equal(closed.length, 1);
 });

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <vector>
 
 namespace {
@@ -115,3 +116,35 @@ TEST(OverlayFrame, BorderRectsCoverTheOuterTwoPixelsOnce) {
 }
 
 }  // namespace
+
+TEST(OverlayFrame, FrameCoversOnlyTheDesktopAndABorderAroundIt) {
+    struct Row {
+        const char* name;
+        overlay::Rect window;
+        overlay::Rect desktop;
+        overlay::Rect frame;
+    };
+    const overlay::Rect screen = {0, 0, 1920, 1080};
+    const overlay::Rect wide = {-1280, -200, 3200, 1280};  // a display left of and above (0,0)
+    const Row rows[] = {
+        {"inside: unchanged", {100, 200, 300, 100}, screen, {100, 200, 300, 100}},
+        {"the largest window the system allows", {0, 0, 32767, 32767}, screen, {0, 0, 1922, 1082}},
+        {"runs off every edge", {-5000, -5000, 20000, 20000}, screen, {-2, -2, 1924, 1084}},
+        {"border just off the desktop kept", {-2, -2, 1924, 1084}, screen, {-2, -2, 1924, 1084}},
+        {"past the right edge", {1800, 10, 500, 50}, screen, {1800, 10, 122, 50}},
+        {"desktop with negative origin", {-3000, -300, 10000, 400}, wide, {-1282, -202, 3204, 302}},
+        {"entirely off the desktop", {5000, 5000, 100, 100}, screen, {5000, 5000, 0, 0}},
+        {"edges near the int32 limits",
+         {2147483000, -2147483000, 2000, 2000},
+         screen,
+         {2147483000, -2147483000, 0, 0}},
+        {"no size", {10, 10, 0, 0}, screen, {10, 10, 0, 0}},
+    };
+    for (const Row& row : rows) {
+        const overlay::Rect f = overlay::ClipFrameToDesktop(row.window, row.desktop);
+        EXPECT_EQ(
+            (std::array<int32_t, 4>{f.x, f.y, f.width, f.height}),
+            (std::array<int32_t, 4>{row.frame.x, row.frame.y, row.frame.width, row.frame.height}))
+            << row.name;
+    }
+}
