@@ -25,6 +25,10 @@ napi_value Entry(napi_env env, napi_callback_info info) noexcept {
         if (addon == nullptr) {
             return ThrowNotOwner(env);
         }
+        if (addon->Stopped()) {
+            // Called from an 'exit' listener after the module's own: nothing can run any more.
+            return nullptr;
+        }
         return (addon->*Method)(env, info);
     } catch (...) {
         return nullptr;

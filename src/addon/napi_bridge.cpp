@@ -197,6 +197,23 @@ void program_will_quit() {
     lifecycle().advance(quarnel::Stage::Quitting);
 }
 
+bool on_process_exit(napi_env env, ::napi_callback listener, void* data) {
+    handle_scope scope(env);
+    napi_value global = nullptr, process = nullptr, on = nullptr, name = nullptr,
+               function = nullptr;
+    if (napi_get_global(env, &global) != napi_ok ||
+        napi_get_named_property(env, global, "process", &process) != napi_ok ||
+        napi_get_named_property(env, process, "on", &on) != napi_ok ||
+        napi_create_string_utf8(env, "exit", NAPI_AUTO_LENGTH, &name) != napi_ok ||
+        napi_create_function(env, "quarnelExit", NAPI_AUTO_LENGTH, listener, data, &function) !=
+            napi_ok) {
+        return false;
+    }
+    napi_value argv[] = {name, function};
+    napi_value ignored = nullptr;
+    return napi_call_function(env, process, on, 2, argv, &ignored) == napi_ok;
+}
+
 // ---- napi_callback ----
 
 napi_callback::napi_callback(napi_env env, napi_value value)

@@ -78,6 +78,12 @@ private:
 quarnel::Lifecycle& lifecycle();
 void program_will_quit();
 
+// Adds `listener` (called with `data`) to the 'exit' event of the environment's `process`:
+// the last moment of an ending process at which JavaScript still runs and threads can still be
+// joined, whether it ends by process.exit(), an uncaught exception or running dry. False when
+// the host has no such object.
+bool on_process_exit(napi_env env, ::napi_callback listener, void* data);
+
 // A persistent handle on a JavaScript function. Always owned through make_callback's
 // shared pointer, whose deleter makes sure the reference is deleted on the JavaScript thread.
 class napi_callback {

@@ -76,6 +76,7 @@ QuarnelAddon* QuarnelAddon::ForEnvironment(napi_env env) {
         static std::aligned_storage_t<sizeof(QuarnelAddon), alignof(QuarnelAddon)> storage;
         QuarnelAddon* addon = ::new (&storage) QuarnelAddon(env);
         napi_add_env_cleanup_hook(env, OnEnvironmentCleanup, addon);
+        napi::on_process_exit(env, OnProcessExit, addon);
         std::atexit(&QuarnelAddon::OnModuleUnload);
         instance.store(addon, std::memory_order_release);
     });
@@ -161,6 +162,28 @@ void QuarnelAddon::OnEnvironmentCleanup(void* self) noexcept {
     } catch (...) {
     }
     addon->events->close(true);
+}
+
+napi_value QuarnelAddon::OnProcessExit(napi_env env, napi_callback_info info) noexcept {
+    void* self = nullptr;
+    if (napi_get_cb_info(env, info, nullptr, nullptr, nullptr, &self) != napi_ok) {
+        return nullptr;
+    }
+    auto* addon = static_cast<QuarnelAddon*>(self);
+    // Whatever ends the process next (ExitProcess, or the host tearing down) kills the threads
+    // still running wherever they are: a thread killed inside the heap or a lock of the system
+    // leaves it held, and the rest of the exit can wait on it forever. So the hook, window and
+    // touch threads end here, while they still can, bounded as an unload bounds them. Nothing
+    // JavaScript owns is released any more.
+    napi::lifecycle().advance(quarnel::Stage::Quitting);
+    if (!addon->stopped) {
+        addon->stopped = true;
+        try {
+            addon->StopComponents();
+        } catch (...) {
+        }
+    }
+    return nullptr;
 }
 
 void QuarnelAddon::Install(Slot slot, const Callback& callback) {

@@ -85,6 +85,9 @@ public:
     // For the test add-on: the queue items go through.
     void Post(std::shared_ptr<CallbackTaskI> task);
 
+    // True once the process's exit has stopped the components: exports then do nothing.
+    bool Stopped() const { return stopped; }
+
 private:
     // The callbacks that a setter replaces: the one it replaces is revoked on the spot.
     enum Slot { kKeyboardSlot, kCloseSlot, kFocusSlot, kBlurSlot, kTouchSlot, kSlotCount };
@@ -95,6 +98,7 @@ private:
     void Install(Slot slot, const Callback& callback);
     void StopComponents();
     static void OnEnvironmentCleanup(void* self) noexcept;
+    static napi_value OnProcessExit(napi_env env, napi_callback_info info) noexcept;
     static void OnModuleUnload() noexcept;
 
     std::shared_ptr<EventQueue> events;
@@ -106,6 +110,7 @@ private:
     std::unique_ptr<WndProxy> proxyWindows;
     std::unique_ptr<WndFrame> frameWindows;
     napi_env ownerEnv;                                         // set once, at construction
+    bool stopped = false;                                      // JavaScript thread only
     std::weak_ptr<napi::napi_callback> installed[kSlotCount];  // JavaScript thread only
 };
 

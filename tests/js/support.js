@@ -98,8 +98,10 @@ function targetHelper(...args) {
 }
 
 // Runs `source` in a child node.exe (or `execPath`, a copy of it) and resolves with
-// { code, signal, output, timedOut }.
-function runScript(source, { timeoutMs = 20000, env = {}, execPath = process.execPath, cwd } = {}) {
+// { code, signal, output, timedOut, hang }.
+// `onTimeout(pid)` runs before a child that overran its time is killed (to record where it
+// hangs); whatever it resolves with comes back as `hang`.
+function runScript(source, { timeoutMs = 20000, env = {}, execPath = process.execPath, cwd, onTimeout } = {}) {
   const file = tempFile('quarnel-script') + '.js';
   fs.writeFileSync(file, source);
   return new Promise((resolve) => {
@@ -112,11 +114,16 @@ function runScript(source, { timeoutMs = 20000, env = {}, execPath = process.exe
     child.stdout.on('data', (d) => (output += d));
     child.stderr.on('data', (d) => (output += d));
     let timedOut = false;
-    const timer = setTimeout(() => (timedOut = true) && child.kill(), timeoutMs);
+    let hang;
+    const timer = setTimeout(async () => {
+      timedOut = true;
+      if (onTimeout) hang = await Promise.resolve(onTimeout(child.pid)).catch((e) => String(e));
+      child.kill();
+    }, timeoutMs);
     child.on('exit', (code, signal) => {
       clearTimeout(timer);
       fs.rmSync(file, { force: true });
-      resolve({ code, signal, output, timedOut });
+      resolve({ code, signal, output, timedOut, hang });
     });
   });
 }

@@ -7,6 +7,7 @@
 //   scripts/wine-run node tests/stress/exit.js [--runs N] [--endings natural,exit,...]
 //
 // Run i ends the way endings[i % endings.length] says, so 18 runs end 3 times each way.
+const { execFile } = require('node:child_process');
 const support = require('../js/support');
 
 const HANG_MS = 10000;
@@ -76,6 +77,18 @@ function childSource(ending) {
   `;
 }
 
+// The threads of a hung child, from the debugger that ships with Wine (empty elsewhere): where it
+// hangs is what tells the cause.
+function threadsOf(pid) {
+  return new Promise((resolve) => {
+    execFile('winedbg', ['--command', 'bt all', String(pid)], { timeout: 60000, maxBuffer: 64 << 20 },
+      (error, stdout) => {
+        const own = `in process ${pid.toString(16).padStart(4, '0')} `;
+        resolve((stdout || '').split(/\n(?=Backtracing for thread )/).filter((t) => t.includes(own)).join('\n'));
+      });
+  });
+}
+
 function parseArgs(argv) {
   const options = { runs: 18, endings: Object.keys(ENDINGS) };
   for (let i = 0; i < argv.length; i++) {
@@ -102,6 +115,7 @@ async function runExitStress({ runs = 18, endings = Object.keys(ENDINGS), print 
       const result = await support.runScript(childSource(body), {
         timeoutMs: HANG_MS,
         env: { QUARNEL_STRESS_PARENT: String(target.hwnds[0]) },
+        onTimeout: threadsOf,
       });
       const row = byEnding[name];
       row.runs++;
@@ -111,7 +125,7 @@ async function runExitStress({ runs = 18, endings = Object.keys(ENDINGS), print 
       else if (result.code !== code || !marked) row.unexpected++;
       if (result.timedOut || result.code !== code || !marked) {
         failures.push({ run, ending: name, code: result.code, expected: code, hung: result.timedOut,
-          output: result.output.slice(-400) });
+          output: result.output.slice(-400), threads: result.hang || '' });
       }
       print(`run ${run + 1}/${runs} ${name}: ${result.timedOut ? 'hung' : `code ${result.code}`} in ${Date.now() - begin} ms`);
     }
@@ -133,6 +147,7 @@ function report(result) {
     `${result.seconds.toFixed(1)} s`);
   for (const f of result.failures) {
     lines.push(`run ${f.run} (${f.ending}): ${f.hung ? 'hung' : `code ${f.code}, expected ${f.expected}`}: ${f.output}`);
+    if (f.threads) lines.push(`threads of the hung run:\n${f.threads}`);
   }
   return lines.join('\n');
 }

@@ -7,6 +7,7 @@
 #include "impl/operation_result.h"
 #include "impl/text_conversion.h"
 
+#include <atomic>
 #include <chrono>
 #include <cstdlib>
 #include <cstdint>
@@ -175,27 +176,42 @@ napi_value ReleaseOnWorker(napi_env env, napi_callback_info info) {
     return nullptr;
 }
 
-// startBackgroundPosting(callback, threads): detached threads that post keyboard events and
-// write log records until the process ends, to test exits with work in flight.
+// startBackgroundPosting(callback, threads): threads that post keyboard events and write log
+// records until the process ends, to test exits with work in flight. Like the module's own
+// threads they end when the process announces its exit.
+// Counted rather than kept: a std::thread still joinable when the process ends without its
+// exit event (a kill) would terminate it from a static destructor.
+std::atomic<bool> postersStop{false};
+std::atomic<int> postersRunning{0};
+
+napi_value StopBackgroundPosting(napi_env, napi_callback_info) noexcept {
+    postersStop.store(true);
+    for (int waited = 0; postersRunning.load() > 0 && waited < 2000; ++waited) {
+        Sleep(1);
+    }
+    return nullptr;
+}
+
 napi_value StartBackgroundPosting(napi_env env, napi_callback_info info) {
     napi_value argv[2];
     Args(env, info, argv);
     QuarnelAddon& addon = Addon(env);
     auto callback = Hold(kKeys, env, argv[0]);
     const int threads = napi::get_int32(env, argv[1]);
+    static const bool listening = napi::on_process_exit(env, StopBackgroundPosting, nullptr);
+    (void)listening;
     for (int t = 0; t < threads; ++t) {
         std::weak_ptr<napi::napi_callback> weak = callback;
+        ++postersRunning;
         std::thread([&addon, weak, t] {
-            // They stop once the environment is torn down (a natural exit): a thread that
-            // ExitProcess kills inside the heap can leave its lock held for the rest of the
-            // exit. process.exit() ends them wherever they are.
-            for (unsigned i = 0; napi::lifecycle().calls_host(); ++i) {
+            for (unsigned i = 0; !postersStop.load() && napi::lifecycle().calls_host(); ++i) {
                 if (auto strong = weak.lock()) {
                     addon.OnKeyboardEvent(strong, static_cast<int>(i % 6));
                 }
                 QLOG(LOG_INFO) << "background " << t << " " << i;
                 std::this_thread::sleep_for(std::chrono::microseconds(200));
             }
+            --postersRunning;
         }).detach();
     }
     return nullptr;
