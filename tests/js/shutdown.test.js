@@ -31,6 +31,18 @@ const setups = {
     await support.waitFor(() => created.length === 3);
     quarnel.WndProxyShowFrame();
     target.child.unref();`,
+  // The module stops its threads in its own exit listener: exports called after that, from a
+  // listener added later, must find nothing to use and do nothing.
+  'exports called from a later exit listener': `
+    quarnel.HookKeyboardEvent(() => {});
+    process.on('exit', () => {
+      quarnel.HookKeyboardEvent(() => {});
+      quarnel.UnHookKeyboardEvent();
+      quarnel.WndProxyShowFrame();
+      quarnel.WndProxyHideFrame();
+      quarnel.SetLogCallBack(() => {});
+      quarnel.SetWindowFocus(0);
+    });`,
 };
 
 for (const [name, setup] of Object.entries(setups)) {
