@@ -278,8 +278,10 @@ release_target* currentTarget = nullptr;  // guarded by targetMutex
 
 void release_callback(napi_callback* raw) noexcept {
     std::unique_ptr<napi_callback> callback(raw);
-    if (callback->on_owner_thread() || !lifecycle().releases_references()) {
-        return;  // deleted here: either on its own thread, or without any N-API call
+    // Queued events may still name it: from now on they find it revoked.
+    callback->revoke();
+    if (!lifecycle().calls_host()) {
+        return;  // nothing drains or calls the host any more: deleted without an N-API call
     }
     {
         std::lock_guard<std::mutex> lock(targetMutex);
@@ -287,9 +289,12 @@ void release_callback(napi_callback* raw) noexcept {
             return;
         }
     }
-    // No open queue can carry it to the JavaScript thread: the environment reclaims the
-    // reference itself, so forgetting it is the only safe move here.
-    callback->abandon();
+    // No open queue: no event can still reach it. On its own thread it is deleted here; on any
+    // other thread the environment reclaims the reference itself, so forgetting it is the only
+    // safe move.
+    if (!callback->on_owner_thread()) {
+        callback->abandon();
+    }
 }
 
 }  // namespace
@@ -329,10 +334,10 @@ async_handle::async_handle(napi_env env, async_observer* observer) : observer_(o
 
 async_handle::~async_handle() {
     if (abandoned_) {
-        return;  // deferred_ goes with the object; nothing calls the host any more
+        return;  // parked_ goes with the object; nothing calls the host any more
     }
     close(lifecycle().calls_host());
-    release_deferred();
+    release_parked();
 }
 
 void async_handle::abandon() noexcept {
@@ -356,32 +361,30 @@ void async_handle::close(bool loop_alive) noexcept {
 }
 
 bool async_handle::defer_release(std::unique_ptr<napi_callback>& callback) {
-    return post_with([&] {
-        std::lock_guard<std::mutex> lock(deferredMutex_);
-        deferred_.push_back(std::move(callback));
-        deferredWaiting_.store(true, std::memory_order_release);
+    try {
+        return post_with([&] {
+            parked_.push_back(std::move(callback));
+            return true;
+        });
+    } catch (...) {
+        // No memory to park it, and queued events may still name it: it is leaked rather
+        // than freed under them.
+        (void)callback.release();
         return true;
-    });
+    }
 }
 
-void async_handle::release_deferred() noexcept {
-    if (!deferredWaiting_.exchange(false, std::memory_order_acq_rel)) {
-        return;  // the common wake-up: no lock taken
-    }
-    std::vector<std::unique_ptr<napi_callback>> doomed;
+void async_handle::release_parked() noexcept {
+    parked_list doomed;
     {
-        std::lock_guard<std::mutex> lock(deferredMutex_);
-        doomed.swap(deferred_);
+        std::lock_guard<std::mutex> lock(mutex_);
+        take_parked(doomed);
     }
 }
 
 void async_handle::on_wakeup(uv_async_t* handle) noexcept {
     auto* self = static_cast<async_handle*>(handle->data);
-    if (self == nullptr) {
-        return;
-    }
-    self->release_deferred();
-    if (self->observer_ != nullptr) {
+    if (self != nullptr && self->observer_ != nullptr) {
         self->observer_->OnAsync();
     }
 }

@@ -85,7 +85,8 @@ void program_will_quit();
 bool on_process_exit(napi_env env, ::napi_callback listener, void* data);
 
 // A persistent handle on a JavaScript function. Always owned through make_callback's
-// shared pointer, whose deleter makes sure the reference is deleted on the JavaScript thread.
+// shared pointer, whose deleter hands the last release to the open queue, so that the reference
+// is deleted on the JavaScript thread and only once no queued event can name the callback.
 class napi_callback {
 public:
     napi_callback(napi_env env, napi_value value);
@@ -106,22 +107,23 @@ public:
         ref_ = nullptr;
         context_ = nullptr;
     }
-    // JavaScript thread: once replaced, a callback is never called again, whoever still
-    // holds a share of it.
-    void revoke() { revoked_ = true; }
-    bool revoked() const { return revoked_; }
+    // Once replaced, or once its last owner let go, a callback is never called again, even for
+    // events that were queued before. Set on the JavaScript thread by a setter, on any thread
+    // by the last release; read on the JavaScript thread for every event.
+    void revoke() { revoked_.store(true, std::memory_order_relaxed); }
+    bool revoked() const { return revoked_.load(std::memory_order_relaxed); }
 
 private:
     napi_env env_;
     napi_ref ref_ = nullptr;
     napi_async_context context_ = nullptr;
     std::thread::id owner_;
-    bool revoked_ = false;  // JavaScript thread only
+    std::atomic<bool> revoked_{false};
 };
 
 std::shared_ptr<napi_callback> make_callback(napi_env env, napi_value value);
 
-// Receives the last release of callbacks dropped on other threads; set by the open queue.
+// Receives the last release of every callback while a queue is open; set by the open queue.
 class release_target {
 public:
     virtual bool defer_release(std::unique_ptr<napi_callback>& callback) = 0;
@@ -132,8 +134,15 @@ protected:
 void set_release_target(release_target* target);
 void clear_release_target(release_target* target);
 
-// The libuv side of the queue, independent of the item type. One mutex guards the handle and
-// the pending items, so a post takes one lock and the JavaScript thread one per wake-up.
+// The libuv side of the queue, independent of the item type. One mutex guards the handle, the
+// pending items and the released callbacks, so a post takes one lock and the JavaScript thread
+// one per wake-up.
+//
+// Queued items name their callback by plain pointer, without a share: a callback whose last
+// share goes is parked here instead of deleted. A wake-up takes the parked callbacks together
+// with the pending items, under the same lock, and deletes them only after running those items.
+// Every item that names a parked callback was posted before it was parked (the poster held a
+// share), so it is in that batch or was dropped: no item ever outlives its callback.
 class async_handle : public release_target {
 public:
     class async_observer {
@@ -160,6 +169,8 @@ public:
     bool defer_release(std::unique_ptr<napi_callback>& callback) override;
 
 protected:
+    using parked_list = std::vector<std::unique_ptr<napi_callback>>;
+
     // Under the mutex, unless the handle is closed: `push` adds the item and answers whether
     // the queue was empty before; only then is the JavaScript thread woken (a wake-up already
     // on its way takes the newer items too). False when the item was refused.
@@ -175,19 +186,18 @@ protected:
         return true;
     }
     std::mutex& mutex() { return mutex_; }
+    // Under the mutex: moves the parked callbacks into `out` (empty), leaving none parked.
+    void take_parked(parked_list& out) noexcept { parked_.swap(out); }
 
 private:
     static void on_wakeup(uv_async_t* handle) noexcept;
     static void on_closed(uv_handle_t* handle) noexcept;
-    void release_deferred() noexcept;
+    void release_parked() noexcept;
 
-    // Any thread, under mutex_ (with the derived queue's pending items).
+    // Any thread, under mutex_.
     std::mutex mutex_;
     uv_async_t* handle_ = nullptr;
-    // Callbacks whose last owner let go off the JavaScript thread; never bounded, never dropped.
-    std::mutex deferredMutex_;
-    std::vector<std::unique_ptr<napi_callback>> deferred_;
-    std::atomic<bool> deferredWaiting_{false};
+    parked_list parked_;  // never bounded, never dropped
     // JavaScript thread only.
     async_observer* observer_;
     bool abandoned_ = false;
@@ -203,6 +213,7 @@ public:
     napi_async(napi_env env, async_observer* observer, uint32_t capacity)
         : async_handle(env, observer), pending_(capacity), batch_(capacity) {}
 
+    // Any thread. An item pushed out of a full ring is destroyed here, outside the lock.
     void post(T item) {
         T dropped;
         post_with([&] {
@@ -212,23 +223,31 @@ public:
         });
     }
 
-    // JavaScript thread: hands every item pending now to `run`, oldest first. Items posted
-    // meanwhile wait for the next wake-up.
+    // JavaScript thread: hands every item pending now to `run`, oldest first, then lets go of
+    // the callbacks parked up to now. Items posted meanwhile wait for the next wake-up. Stops
+    // early once the host may no longer be called (the environment went away under a callback).
     template <typename Run>
     void drain(Run&& run) {
         {
             std::lock_guard<std::mutex> lock(mutex());
             pending_.swap(batch_);
+            take_parked(doomed_);
         }
         for (T item; batch_.pop(item);) {
+            if (!lifecycle().calls_host()) {
+                break;
+            }
             run(item);
-            item = T();
         }
+        for (T item; batch_.pop(item);) {
+        }
+        doomed_.clear();
     }
 
 private:
     bounded_queue<T> pending_;  // under the mutex
     bounded_queue<T> batch_;    // JavaScript thread only
+    parked_list doomed_;        // JavaScript thread only
 };
 
 }  // namespace napi

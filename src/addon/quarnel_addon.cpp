@@ -197,61 +197,62 @@ void QuarnelAddon::Install(Slot slot, const Callback& callback) {
 
 // ---- event methods (any thread) ----
 
-void QuarnelAddon::Post(std::shared_ptr<CallbackTaskI> task) {
-    events->post(std::move(task));
+void QuarnelAddon::Post(QueuedEvent::Kind kind, const Callback& callback, int value) {
+    if (callback != nullptr) {
+        QueuedEvent event;
+        event.kind = kind;
+        event.value = value;
+        event.callback = callback.get();
+        events->post(std::move(event));
+    }
 }
 
 void QuarnelAddon::OnKeyboardEvent(const Callback& callback, int key) {
-    auto task = std::make_shared<KeyboardEventCallbackTask>(callback);
-    task->key = key;
-    Post(std::move(task));
+    Post(QueuedEvent::Kind::Key, callback, key);
 }
-
-void QuarnelAddon::PostProxyWindowTask(const Callback& callback, int hwnd) {
-    auto task = std::make_shared<ProxyWindowTask>(callback);
-    task->hwnd = hwnd;
-    Post(std::move(task));
-}
-
 void QuarnelAddon::OnProxyWindowCreated(const Callback& callback, int hwnd) {
-    PostProxyWindowTask(callback, hwnd);
+    Post(QueuedEvent::Kind::Window, callback, hwnd);
 }
 void QuarnelAddon::OnProxyWindowClose(const Callback& callback, int hwnd) {
-    PostProxyWindowTask(callback, hwnd);
+    Post(QueuedEvent::Kind::Window, callback, hwnd);
 }
 void QuarnelAddon::OnProxyWindowFocus(const Callback& callback, int hwnd) {
-    PostProxyWindowTask(callback, hwnd);
+    Post(QueuedEvent::Kind::Window, callback, hwnd);
 }
 void QuarnelAddon::OnProxyWindowBlur(const Callback& callback, int hwnd) {
-    PostProxyWindowTask(callback, hwnd);
+    Post(QueuedEvent::Kind::Window, callback, hwnd);
 }
 
 void QuarnelAddon::OnTouchEvent(const Callback& callback, const std::vector<TouchPoint>& points) {
-    auto task = std::make_shared<TouchEventTask>(callback);
-    task->points = points;
-    Post(std::move(task));
-}
-
-QuarnelAddon::Callback QuarnelAddon::LogCallback() {
-    std::lock_guard<std::mutex> lock(logCallbackMutex);
-    return logCallback;
+    if (callback == nullptr) {
+        return;
+    }
+    QueuedEvent event;
+    event.kind = QueuedEvent::Kind::Touch;
+    event.callback = callback.get();
+    event.detail = std::make_unique<QueuedEvent::Detail>();
+    event.detail->points = points;
+    events->post(std::move(event));
 }
 
 void QuarnelAddon::ForwardLog(const char* file, int line, const char* func, int severity,
                               const char* text) {
-    // The copy taken under the lock may be the last share once the lock is gone; its
-    // deleter carries that release to the JavaScript thread.
-    Callback callback = LogCallback();
-    if (callback == nullptr) {
-        return;  // a record that began just before UnSetLogCallBack: nobody to deliver it to
+    QueuedEvent event;
+    event.kind = QueuedEvent::Kind::Log;
+    event.value = static_cast<int32_t>(line);
+    event.severity = static_cast<uint32_t>(severity);
+    event.detail = std::make_unique<QueuedEvent::Detail>();
+    event.detail->file = file;
+    event.detail->func = func;
+    event.detail->content = text;
+    // Posted while the lock holds the callback: its pointer is good until the queue takes over
+    // its release, so the record needs no share of it.
+    std::lock_guard<std::mutex> lock(logCallbackMutex);
+    event.callback = logCallback.get();
+    if (event.callback != nullptr) {
+        events->post(std::move(event));
     }
-    auto task = std::make_shared<LogInfoTask>(callback);
-    task->line = static_cast<uint32_t>(line);
-    task->severity = static_cast<uint32_t>(severity);
-    task->file = file;
-    task->func = func;
-    task->content = text;
-    Post(std::move(task));
+    // Otherwise a record that began just before UnSetLogCallBack: nobody to deliver it to.
 }
 
 void ForwardLogToJs(const char* file, int line, const char* func, int severity, const char* text) {
@@ -261,13 +262,11 @@ void ForwardLogToJs(const char* file, int line, const char* func, int severity, 
 }
 
 void QuarnelAddon::OnAsync() {
-    events->drain([](const std::shared_ptr<CallbackTaskI>& task) {
-        if (task != nullptr) {
-            try {
-                task->Invoke();
-            } catch (...) {
-                // One failing task (out of memory building its payload) must not stop the rest.
-            }
+    events->drain([](const QueuedEvent& event) {
+        try {
+            event.Deliver();
+        } catch (...) {
+            // One failing event (out of memory building its payload) must not stop the rest.
         }
     });
 }

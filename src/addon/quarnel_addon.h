@@ -1,7 +1,7 @@
 #pragma once
 
-#include "addon/callback_task.h"
 #include "addon/napi_bridge.h"
+#include "addon/queued_event.h"
 #include "core/touch_point.h"
 
 #include <memory>
@@ -16,10 +16,10 @@ class WndFrame;
 
 // The one add-on object behind the 32 exports: owns the component owners, the event queue
 // to the JavaScript thread and the JavaScript log callback.
-class QuarnelAddon : public napi::napi_async<std::shared_ptr<CallbackTaskI>>::async_observer {
+class QuarnelAddon : public napi::napi_async<QueuedEvent>::async_observer {
 public:
     using Callback = std::shared_ptr<napi::napi_callback>;
-    using EventQueue = napi::napi_async<std::shared_ptr<CallbackTaskI>>;
+    using EventQueue = napi::napi_async<QueuedEvent>;
     static constexpr uint32_t kEventCapacity = 128;
 
     // The instance for an export called from `env`: built by the first call, whose
@@ -67,8 +67,9 @@ public:
     // Not exported: only the test add-on reaches it.
     napi_value HookTouchEvent(napi_env env, napi_callback_info info);
 
-    // Event methods, any thread: each posts one task to the event queue.
-    // The callback is taken by reference: the bound function keeps it alive during the call.
+    // Event methods, any thread: each posts one event to the queue. The callback is taken by
+    // reference: the bound function keeps it alive during the call, which is all the queue
+    // needs (see napi::async_handle).
     void OnKeyboardEvent(const Callback& callback, int key);
     void OnProxyWindowCreated(const Callback& callback, int hwnd);
     void OnProxyWindowClose(const Callback& callback, int hwnd);
@@ -79,11 +80,8 @@ public:
     // The log sink: any thread.
     void ForwardLog(const char* file, int line, const char* func, int severity, const char* text);
 
-    // Queue wake-up, JavaScript thread: runs every waiting task.
+    // Queue wake-up, JavaScript thread: delivers every waiting event.
     void OnAsync() override;
-
-    // For the test add-on: the queue items go through.
-    void Post(std::shared_ptr<CallbackTaskI> task);
 
     // True once the process's exit has stopped the components: exports then do nothing.
     bool Stopped() const { return stopped; }
@@ -93,8 +91,7 @@ private:
     enum Slot { kKeyboardSlot, kCloseSlot, kFocusSlot, kBlurSlot, kTouchSlot, kSlotCount };
 
     explicit QuarnelAddon(napi_env env);
-    void PostProxyWindowTask(const Callback& callback, int hwnd);
-    Callback LogCallback();
+    void Post(QueuedEvent::Kind kind, const Callback& callback, int value);
     void Install(Slot slot, const Callback& callback);
     void StopComponents();
     static void OnEnvironmentCleanup(void* self) noexcept;
@@ -103,7 +100,7 @@ private:
 
     std::shared_ptr<EventQueue> events;
     std::mutex logCallbackMutex;  // guards logCallback: replaced on the JavaScript thread,
-    Callback logCallback;         // copied by the log sink on any thread
+    Callback logCallback;         // read by the log sink on any thread
     std::unique_ptr<QuarnelUtils> utils;
     std::unique_ptr<WinKeyboardHook> keyboardHook;
     std::unique_ptr<WinTouchHook> touchHook;
