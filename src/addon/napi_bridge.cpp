@@ -318,7 +318,7 @@ void clear_release_target(release_target* target) {
 // ---- async_handle ----
 
 async_handle::async_handle(napi_env env, async_observer* observer) : observer_(observer) {
-    std::lock_guard<std::mutex> lock(mutex_);
+    std::lock_guard<slim_mutex> lock(mutex_);
     auto handle = std::make_unique<uv_async_t>();
     *handle = uv_async_t{};
     uv_loop_t* loop = nullptr;
@@ -347,7 +347,7 @@ void async_handle::abandon() noexcept {
 
 void async_handle::close(bool loop_alive) noexcept {
     clear_release_target(this);
-    std::lock_guard<std::mutex> lock(mutex_);
+    std::lock_guard<slim_mutex> lock(mutex_);
     if (handle_ == nullptr) {
         return;
     }
@@ -377,7 +377,7 @@ bool async_handle::defer_release(std::unique_ptr<napi_callback>& callback) {
 void async_handle::release_parked() noexcept {
     parked_list doomed;
     {
-        std::lock_guard<std::mutex> lock(mutex_);
+        std::lock_guard<slim_mutex> lock(mutex_);
         take_parked(doomed);
     }
 }

@@ -6,6 +6,8 @@
 #include "core/bounded_queue.h"
 #include "core/lifecycle.h"
 
+#include <windows.h>  // after uv.h, which brings winsock2 first
+
 #include <atomic>
 #include <cstdint>
 #include <memory>
@@ -123,6 +125,21 @@ private:
 
 std::shared_ptr<napi_callback> make_callback(napi_env env, napi_value value);
 
+// The queue's lock. Waiting for a slim reader/writer lock needs no kernel object, which keeps a
+// contended post cheap: the C++ runtime's mutex waits on an event, and under Wine every such
+// wait is a round trip to the server.
+class slim_mutex {
+public:
+    slim_mutex() = default;
+    slim_mutex(const slim_mutex&) = delete;
+    slim_mutex& operator=(const slim_mutex&) = delete;
+    void lock() noexcept { AcquireSRWLockExclusive(&lock_); }
+    void unlock() noexcept { ReleaseSRWLockExclusive(&lock_); }
+
+private:
+    SRWLOCK lock_ = SRWLOCK_INIT;
+};
+
 // Receives the last release of every callback while a queue is open; set by the open queue.
 class release_target {
 public:
@@ -176,7 +193,7 @@ protected:
     // on its way takes the newer items too). False when the item was refused.
     template <typename Push>
     bool post_with(Push&& push) {
-        std::lock_guard<std::mutex> lock(mutex_);
+        std::lock_guard<slim_mutex> lock(mutex_);
         if (handle_ == nullptr) {
             return false;
         }
@@ -185,7 +202,7 @@ protected:
         }
         return true;
     }
-    std::mutex& mutex() { return mutex_; }
+    slim_mutex& mutex() { return mutex_; }
     // Under the mutex: moves the parked callbacks into `out` (empty), leaving none parked.
     void take_parked(parked_list& out) noexcept { parked_.swap(out); }
 
@@ -195,7 +212,7 @@ private:
     void release_parked() noexcept;
 
     // Any thread, under mutex_.
-    std::mutex mutex_;
+    slim_mutex mutex_;
     uv_async_t* handle_ = nullptr;
     parked_list parked_;  // never bounded, never dropped
     // JavaScript thread only.
@@ -229,7 +246,7 @@ public:
     template <typename Run>
     void drain(Run&& run) {
         {
-            std::lock_guard<std::mutex> lock(mutex());
+            std::lock_guard<slim_mutex> lock(mutex());
             pending_.swap(batch_);
             take_parked(doomed_);
         }
