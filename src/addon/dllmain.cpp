@@ -37,10 +37,9 @@ napi_value Entry(napi_env env, napi_callback_info info) noexcept {
 
 // Builds nothing: an application may announce its exit before it ever used the module.
 napi_value ProgramWillQuitEntry(napi_env env, napi_callback_info) noexcept {
-    if (QuarnelAddon::Existing() != nullptr && QuarnelAddon::ForEnvironment(env) == nullptr) {
+    if (!QuarnelAddon::AnnounceQuit(env)) {
         return ThrowNotOwner(env);
     }
-    napi::program_will_quit();
     return nullptr;
 }
 

@@ -153,6 +153,11 @@ Fn* Bound(std::atomic<Fn*>& slot, const char* name) noexcept {
       (env, fun, arg), napi_generic_failure)                                                       \
     X(napi_status, napi_remove_env_cleanup_hook, (napi_env env, napi_cleanup_hook fun, void* arg), \
       (env, fun, arg), napi_generic_failure)                                                       \
+    X(napi_status, napi_set_instance_data,                                                         \
+      (napi_env env, void* data, napi_finalize finalize_cb, void* finalize_hint),                  \
+      (env, data, finalize_cb, finalize_hint), napi_generic_failure)                               \
+    X(napi_status, napi_get_instance_data, (napi_env env, void** data), (env, data),               \
+      napi_generic_failure)                                                                        \
     X(napi_status, napi_create_threadsafe_function,                                                \
       (napi_env env, napi_value func, napi_value async_resource, napi_value async_resource_name,   \
        size_t max_queue_size, size_t initial_thread_count, void* thread_finalize_data,             \

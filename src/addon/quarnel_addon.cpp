@@ -59,6 +59,8 @@ namespace {
 // left alive for them; only an orderly unload destroys it.
 std::once_flag built;
 std::atomic<QuarnelAddon*> instance{nullptr};
+// The instance data of an environment that announced its exit before anyone used the module.
+const char quitAnnounced = 0;
 
 // Component threads run code of this DLL until they end. When the environment that loaded it
 // goes away (a Worker), the host frees the DLL; pinned, it stays mapped until the process ends.
@@ -78,6 +80,10 @@ QuarnelAddon* QuarnelAddon::ForEnvironment(napi_env env) {
         napi_add_env_cleanup_hook(env, OnEnvironmentCleanup, addon);
         napi::on_process_exit(env, OnProcessExit, addon);
         std::atexit(&QuarnelAddon::OnModuleUnload);
+        void* announced = nullptr;
+        if (napi_get_instance_data(env, &announced) == napi_ok && announced == &quitAnnounced) {
+            napi::program_will_quit();
+        }
         instance.store(addon, std::memory_order_release);
     });
     QuarnelAddon* addon = instance.load(std::memory_order_acquire);
@@ -89,6 +95,21 @@ QuarnelAddon* QuarnelAddon::ForEnvironment(napi_env env) {
 
 QuarnelAddon* QuarnelAddon::Existing() {
     return instance.load(std::memory_order_acquire);
+}
+
+bool QuarnelAddon::AnnounceQuit(napi_env env) {
+    if (Existing() == nullptr) {
+        // Nobody owns the module yet, and this environment may never do: the announcement is
+        // kept with the environment (and goes with it) and counts only once that environment
+        // becomes the owner. A Worker's announcement must not make the main thread quit.
+        napi_set_instance_data(env, const_cast<char*>(&quitAnnounced), nullptr, nullptr);
+        return true;
+    }
+    if (ForEnvironment(env) == nullptr) {
+        return false;
+    }
+    napi::program_will_quit();
+    return true;
 }
 
 void QuarnelAddon::OnModuleUnload() noexcept {

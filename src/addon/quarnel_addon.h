@@ -27,6 +27,9 @@ public:
     static QuarnelAddon* ForEnvironment(napi_env env);
     // The instance if one was built, from any thread (the log sink).
     static QuarnelAddon* Existing();
+    // ProgramWillQuit from `env`: false when another environment owns the instance (nothing
+    // changes then).
+    static bool AnnounceQuit(napi_env env);
 
     ~QuarnelAddon();
     QuarnelAddon(const QuarnelAddon&) = delete;

@@ -188,3 +188,48 @@ test('a Worker that loaded and used the module first, then ended, leaves the pro
   assert.equal(code, 0, output);
   assert.match(output, /RESULT \{"exit":0,"main":"QUARNEL_MAIN_THREAD_ONLY"\}/);
 });
+
+test("a Worker's ProgramWillQuit changes nothing for the main thread, before or after the main thread owns the module", { timeout: 60000 }, async () => {
+  // A quitting module keeps every reference it would release: a replaced callback whose
+  // function is never collected shows it.
+  const result = await childResult(`
+    require('v8').setFlagsFromString('--expose-gc');
+    const gc = require('vm').runInNewContext('gc');
+    const { Worker } = require('node:worker_threads');
+    const quitOnWorker = () => new Promise((resolve, reject) => {
+      const worker = new Worker(\`
+        const { parentPort } = require('node:worker_threads');
+        try { parentPort.postMessage('returned ' + require(process.env.QUARNEL_MODULE).ProgramWillQuit()); }
+        catch (e) { parentPort.postMessage(e.code); }\`, { eval: true });
+      let answer;
+      worker.once('message', (m) => (answer = m));
+      worker.once('error', reject);
+      worker.once('exit', () => resolve(answer));
+    });
+    let collected = 0;
+    const registry = new FinalizationRegistry(() => collected++);
+    const replaceLogCallback = async () => {
+      const before = collected;
+      (() => {
+        const fn = () => {};
+        registry.register(fn, 0);
+        quarnel.SetLogCallBack(fn);
+      })();
+      quarnel.SetLogCallBack(() => {});
+      for (let n = 0; n < 40 && collected === before; n++) {
+        await sleep(50);
+        gc();
+      }
+      return collected - before;
+    };
+    const rows = [];
+    rows.push(['nobody owns it', await quitOnWorker(), await replaceLogCallback()]);
+    rows.push(['the main thread owns it', await quitOnWorker(), await replaceLogCallback()]);
+    quarnel.UnSetLogCallBack();
+    out(rows);
+  `);
+  assert.deepEqual(result, [
+    ['nobody owns it', 'returned undefined', 1],
+    ['the main thread owns it', 'QUARNEL_MAIN_THREAD_ONLY', 1],
+  ]);
+});
