@@ -318,7 +318,6 @@ void clear_release_target(release_target* target) {
 // ---- async_handle ----
 
 async_handle::async_handle(napi_env env, async_observer* observer) : observer_(observer) {
-    std::lock_guard<slim_mutex> lock(mutex_);
     auto handle = std::make_unique<uv_async_t>();
     *handle = uv_async_t{};
     uv_loop_t* loop = nullptr;
@@ -328,6 +327,8 @@ async_handle::async_handle(napi_env env, async_observer* observer) : observer_(o
         // Waiting for module events must not keep an otherwise finished process alive.
         uv_unref(reinterpret_cast<uv_handle_t*>(handle.get()));
         handle_ = handle.release();
+    } else {
+        closed_ = true;
     }
     set_release_target(this);
 }
@@ -342,12 +343,18 @@ async_handle::~async_handle() {
 
 void async_handle::abandon() noexcept {
     abandoned_ = true;
+    closed_ = true;
     handle_ = nullptr;
 }
 
 void async_handle::close(bool loop_alive) noexcept {
     clear_release_target(this);
-    std::lock_guard<slim_mutex> lock(mutex_);
+    {
+        std::lock_guard<slim_mutex> lock(mutex_);
+        closed_ = true;
+    }
+    // Waits for a post that is sending its wake-up right now.
+    std::lock_guard<slim_mutex> lock(handleMutex_);
     if (handle_ == nullptr) {
         return;
     }

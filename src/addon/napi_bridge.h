@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <memory>
 #include <mutex>
+#include <shared_mutex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -125,8 +126,8 @@ private:
 
 std::shared_ptr<napi_callback> make_callback(napi_env env, napi_value value);
 
-// The queue's lock. Waiting for a slim reader/writer lock needs no kernel object, which keeps a
-// contended post cheap: the C++ runtime's mutex waits on an event, and under Wine every such
+// The queue's locks. Waiting for a slim reader/writer lock needs no kernel object, which keeps
+// a contended post cheap: the C++ runtime's mutex waits on an event, and under Wine every such
 // wait is a round trip to the server.
 class slim_mutex {
 public:
@@ -135,6 +136,8 @@ public:
     slim_mutex& operator=(const slim_mutex&) = delete;
     void lock() noexcept { AcquireSRWLockExclusive(&lock_); }
     void unlock() noexcept { ReleaseSRWLockExclusive(&lock_); }
+    void lock_shared() noexcept { AcquireSRWLockShared(&lock_); }
+    void unlock_shared() noexcept { ReleaseSRWLockShared(&lock_); }
 
 private:
     SRWLOCK lock_ = SRWLOCK_INIT;
@@ -151,9 +154,11 @@ protected:
 void set_release_target(release_target* target);
 void clear_release_target(release_target* target);
 
-// The libuv side of the queue, independent of the item type. One mutex guards the handle, the
-// pending items and the released callbacks, so a post takes one lock and the JavaScript thread
-// one per wake-up.
+// The libuv side of the queue, independent of the item type. One mutex guards the pending
+// items and the released callbacks, so a post takes it once and the JavaScript thread once per
+// wake-up. The wake-up itself is sent after that mutex is released, under a shared hold of the
+// handle's own lock: sending is a system call (under Wine a server round trip), and the
+// JavaScript thread it wakes must not then wait for the sender to let go of the queue.
 //
 // Queued items name their callback by plain pointer, without a share: a callback whose last
 // share goes is parked here instead of deleted. A wake-up takes the parked callbacks together
@@ -188,23 +193,37 @@ public:
 protected:
     using parked_list = std::vector<std::unique_ptr<napi_callback>>;
 
-    // Under the mutex, unless the handle is closed: `push` adds the item and answers whether
+    // Under the mutex, unless the queue is closed: `push` adds the item and answers whether
     // the queue was empty before; only then is the JavaScript thread woken (a wake-up already
     // on its way takes the newer items too). False when the item was refused.
     template <typename Push>
     bool post_with(Push&& push) {
-        std::lock_guard<slim_mutex> lock(mutex_);
-        if (handle_ == nullptr) {
-            return false;
+        bool wake = false;
+        {
+            std::lock_guard<slim_mutex> lock(mutex_);
+            if (closed_) {
+                return false;
+            }
+            wake = push() && !draining_;
         }
-        if (push()) {
-            uv_async_send(handle_);
+        if (wake) {
+            this->wake();
         }
         return true;
+    }
+    // Sends a wake-up, outside mutex_.
+    void wake() noexcept {
+        std::shared_lock<slim_mutex> hold(handleMutex_);
+        if (handle_ != nullptr) {
+            uv_async_send(handle_);
+        }
     }
     slim_mutex& mutex() { return mutex_; }
     // Under the mutex: moves the parked callbacks into `out` (empty), leaving none parked.
     void take_parked(parked_list& out) noexcept { parked_.swap(out); }
+    bool has_parked() const noexcept { return !parked_.empty(); }
+    // Under the mutex, set by the JavaScript thread: a drain is running and will swap again.
+    void set_draining(bool draining) noexcept { draining_ = draining; }
 
 private:
     static void on_wakeup(uv_async_t* handle) noexcept;
@@ -213,8 +232,12 @@ private:
 
     // Any thread, under mutex_.
     slim_mutex mutex_;
-    uv_async_t* handle_ = nullptr;
+    bool closed_ = false;
+    bool draining_ = false;
     parked_list parked_;  // never bounded, never dropped
+    // Any thread, under handleMutex_ (shared to send, exclusive to close).
+    slim_mutex handleMutex_;
+    uv_async_t* handle_ = nullptr;
     // JavaScript thread only.
     async_observer* observer_;
     bool abandoned_ = false;
@@ -226,6 +249,8 @@ template <typename T>
 class napi_async : public async_handle {
 public:
     using async_observer = async_handle::async_observer;
+
+    static constexpr int kBatchesPerWakeup = 8;
 
     napi_async(napi_env env, async_observer* observer, uint32_t capacity)
         : async_handle(env, observer), pending_(capacity), batch_(capacity) {}
@@ -240,25 +265,44 @@ public:
         });
     }
 
-    // JavaScript thread: hands every item pending now to `run`, oldest first, then lets go of
-    // the callbacks parked up to now. Items posted meanwhile wait for the next wake-up. Stops
-    // early once the host may no longer be called (the environment went away under a callback).
+    // JavaScript thread: hands every pending item to `run`, oldest first, one swapped-out batch
+    // at a time, and lets go of the callbacks parked up to each swap once its batch has run.
+    // While batches run, posts send no wake-up (each would be a system call, under Wine a
+    // server round trip, for a loop turn that finds nothing): what they add makes the next
+    // batch of this wake-up. After `kBatchesPerWakeup` batches the rest waits for a loop turn,
+    // so a steady stream cannot hold the loop for ever. Stops once the host may no longer be
+    // called (the environment went away under a callback).
     template <typename Run>
     void drain(Run&& run) {
+        for (int turn = 0; turn < kBatchesPerWakeup && lifecycle().calls_host(); ++turn) {
+            {
+                std::lock_guard<slim_mutex> lock(mutex());
+                pending_.swap(batch_);
+                take_parked(doomed_);
+                if (batch_.empty() && doomed_.empty()) {
+                    set_draining(false);
+                    return;
+                }
+                set_draining(true);
+            }
+            for (T item; batch_.pop(item);) {
+                if (lifecycle().calls_host()) {
+                    run(item);
+                }
+            }
+            doomed_.clear();
+        }
+        // The rest is left to a later loop turn: from now on posts wake the loop themselves, and
+        // what was added while the last batch ran needs a wake-up of its own.
+        bool rest = false;
         {
             std::lock_guard<slim_mutex> lock(mutex());
-            pending_.swap(batch_);
-            take_parked(doomed_);
+            set_draining(false);
+            rest = !pending_.empty() || has_parked();
         }
-        for (T item; batch_.pop(item);) {
-            if (!lifecycle().calls_host()) {
-                break;
-            }
-            run(item);
+        if (rest && lifecycle().calls_host()) {
+            wake();
         }
-        for (T item; batch_.pop(item);) {
-        }
-        doomed_.clear();
     }
 
 private:
