@@ -166,6 +166,50 @@ napi_value TsfnRun(napi_env env, napi_callback_info info) {
     return nullptr;
 }
 
+// burstRun(useTsfn, callback, n): a worker posts n key events and is joined before this
+// returns, so the time until the n-th call is what the JavaScript thread spends per event
+// once woken, free of the worker's scheduling. Returns the worker's ns per post.
+napi_threadsafe_function burstTsfn = nullptr;
+int64_t burstPostNs = 0;
+napi_value BurstRun(napi_env env, napi_callback_info info) {
+    size_t argc = 3;
+    napi_value argv[3];
+    napi_get_cb_info(env, info, &argc, argv, nullptr, nullptr);
+    const int count = napi::get_int32(env, argv[2]);
+    if (napi::get_bool(env, argv[0])) {
+        if (burstTsfn != nullptr) {
+            napi_release_threadsafe_function(burstTsfn, napi_tsfn_release);
+        }
+        napi_value name = napi::make_string(env, "quarnel-burst");
+        napi_create_threadsafe_function(env, argv[1], nullptr, name, 0, 1, nullptr, nullptr,
+                                        nullptr, CallJsKey, &burstTsfn);
+        napi_unref_threadsafe_function(env, burstTsfn);
+        static const char kKey[] = "pageDown";
+        napi_threadsafe_function fn = burstTsfn;
+        std::thread([fn, count] {
+            const int64_t start = NowNs();
+            for (int i = 0; i < count; ++i) {
+                napi_call_threadsafe_function(fn, const_cast<char*>(kKey), napi_tsfn_nonblocking);
+            }
+            burstPostNs = NowNs() - start;
+        }).join();
+    } else {
+        QuarnelAddon& addon = *QuarnelAddon::ForEnvironment(env);
+        queueCallback = napi::make_callback(env, argv[1]);
+        std::shared_ptr<napi::napi_callback> callback = queueCallback;
+        std::thread([&addon, callback, count] {
+            const int64_t start = NowNs();
+            for (int i = 0; i < count; ++i) {
+                addon.OnKeyboardEvent(callback, 5);
+            }
+            burstPostNs = NowNs() - start;
+        }).join();
+    }
+    napi_value result = nullptr;
+    napi_create_double(env, static_cast<double>(burstPostNs) / count, &result);
+    return result;
+}
+
 napi_value IsDone(napi_env env, napi_callback_info) {
     return napi::make_bool(env, currentRun.done.load());
 }
@@ -217,6 +261,7 @@ const ExportRow kBenchExports[] = {
     {"benchQueueRun", QueueRun},
     {"benchTsfnRun", TsfnRun},
     {"benchIsDone", IsDone},
+    {"benchBurstRun", BurstRun},
     {"benchTakeResult", TakeResult},
     {"benchLogSiteCost", LogSiteCost},
     {"benchInputChecksCost", InputChecksCost},

@@ -24,17 +24,69 @@ function percentile(sorted, p) {
   return sorted[Math.min(sorted.length - 1, Math.floor((p / 100) * sorted.length))];
 }
 
-// One round: events/s with up to 64 in flight (the callback only counts), then p50/p99 of
-// one event at a time (the callback reads the clock).
-async function round(kind) {
-  const throughput = await run(kind, 100000, 64, bench.benchCount);
-  const latency = await run(kind, 5000, 1, bench.benchAck);
-  const sorted = latency.latencies.slice().sort((a, b) => a - b);
-  return {
-    eventsPerSecond: 100000 / (throughput.totalNs / 1e9),
-    p50us: percentile(sorted, 50) / 1000,
-    p99us: percentile(sorted, 99) / 1000,
-  };
+// One measurement: events/s with up to 64 in flight (the callback only counts), then the
+// latencies of one event at a time (the callback reads the clock).
+async function measure(kind, events, samples) {
+  const throughput = await run(kind, events, 64, bench.benchCount);
+  const latency = await run(kind, samples, 1, bench.benchAck);
+  return { totalNs: throughput.totalNs, latencies: latency.latencies };
+}
+
+// One round: 100,000 events and 5,000 latency samples per mechanism, measured in four slices
+// that take turns (queue, fn, fn, queue, ...), so that a change in the machine's load during
+// the round weighs on both alike. Throughput is over the summed time; p50/p99 over the pooled
+// samples.
+async function round(order) {
+  const slices = 4;
+  const sums = {};
+  for (const kind of order) sums[kind] = { totalNs: 0, latencies: [] };
+  for (let i = 0; i < slices; i++) {
+    for (const kind of i % 2 ? order.slice().reverse() : order) {
+      const m = await measure(kind, 100000 / slices, 5000 / slices);
+      sums[kind].totalNs += m.totalNs;
+      sums[kind].latencies.push(...m.latencies);
+    }
+  }
+  const result = {};
+  for (const kind of order) {
+    const sorted = sums[kind].latencies.sort((a, b) => a - b);
+    result[kind] = {
+      eventsPerSecond: 100000 / (sums[kind].totalNs / 1e9),
+      p50us: percentile(sorted, 50) / 1000,
+      p99us: percentile(sorted, 99) / 1000,
+    };
+  }
+  return result;
+}
+
+// The two sides of one event, apart: a worker posts a burst of 100 while the JavaScript thread
+// waits for it (worker ns per post), then the JavaScript thread is timed until the last one
+// arrived (its ns per event, one wake-up included).
+async function burst(kind) {
+  const count = 100;
+  let got = 0;
+  let done;
+  const arrived = new Promise((resolve) => (done = resolve));
+  const postNs = bench.benchBurstRun(kind === 'tsfn', () => ++got === count && done(), count);
+  const start = process.hrtime.bigint();
+  await arrived;
+  return { postNs, deliverNs: Number(process.hrtime.bigint() - start) / count };
+}
+
+async function bursts(order) {
+  // Neither the module's wake-up handle nor the thread-safe function keeps the loop alive.
+  const keepAlive = setInterval(() => {}, 1000);
+  const samples = {};
+  for (const kind of order) samples[kind] = { postNs: [], deliverNs: [] };
+  for (let i = 0; i < 200; i++) {
+    for (const kind of i % 2 ? order.slice().reverse() : order) {
+      const b = await burst(kind);
+      samples[kind].postNs.push(b.postNs);
+      samples[kind].deliverNs.push(b.deliverNs);
+    }
+  }
+  clearInterval(keepAlive);
+  return samples;
 }
 
 function callCost(fn, iterations) {
@@ -52,15 +104,11 @@ async function main() {
   const exportCall = callCost(bench.benchNothing, 1000000);
 
   // Warm-up, not counted.
-  await round('queue');
-  await round('tsfn');
+  await measure('queue', 25000, 1250);
+  await measure('tsfn', 25000, 1250);
   const rounds = [];
-  // The order alternates, so that a load drifting over the run favours neither.
-  for (let i = 0; i < 3; i++) {
-    const r = {};
-    for (const kind of i % 2 ? ['tsfn', 'queue'] : ['queue', 'tsfn']) r[kind] = await round(kind);
-    rounds.push(r);
-  }
+  // Which one starts alternates too.
+  for (let i = 0; i < 3; i++) rounds.push(await round(i % 2 ? ['tsfn', 'queue'] : ['queue', 'tsfn']));
 
   console.log(`node ${process.version} ${process.arch}`);
   console.log('round  delivery        events/s   p50 µs   p99 µs');
@@ -74,6 +122,11 @@ async function main() {
   const ratio = (field) => median(rounds.map((r) => r.queue[field] / r.tsfn[field])).toFixed(2);
   console.log(`median ratio, queue / threadsafe fn: throughput ${ratio('eventsPerSecond')}x, ` +
     `p50 ${ratio('p50us')}x, p99 ${ratio('p99us')}x`);
+  const split = await bursts(['queue', 'tsfn']);
+  for (const [kind, name] of [['queue', 'module queue'], ['tsfn', 'threadsafe fn']]) {
+    console.log(`${name}, median of 200 bursts of 100: post ${median(split[kind].postNs).toFixed(0)} ns ` +
+      `(worker), delivery ${median(split[kind].deliverNs).toFixed(0)} ns (JavaScript thread) per event`);
+  }
   console.log(`baseline: calling an export that does nothing: ${exportCall.toFixed(1)} ns`);
   console.log(`log statement, no log callback set: ${idleLog.toFixed(2)} ns`);
 
