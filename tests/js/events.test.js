@@ -27,6 +27,17 @@ test('200 events before the JavaScript thread runs: the newest 128 are called, i
   assert.deepEqual(await post('postKeyEvents', codes, 128), codes.slice(72).map((c) => NAMES[Number(c)]));
 });
 
+test('a steady stream from a worker arrives whole, whether batches are full or hold one event', { timeout: 60000 }, async () => {
+  // The worker keeps at most `window` events in flight and waits for their delivery: one lost
+  // wake-up stalls it for good. One in flight makes every batch a single event, so a wake-up
+  // runs out of batches while the worker still posts.
+  for (const [count, window] of [[20000, 64], [3000, 1]]) {
+    bridge.benchQueueRun(() => bridge.benchCount(), count, window);
+    assert.ok(await waitFor(() => bridge.benchIsDone(), 20000), `${count} events, ${window} in flight`);
+    bridge.benchTakeResult();
+  }
+});
+
 test('a replaced callback receives none of its queued tasks; the new one only later events', async () => {
   const first = [];
   bridge.postKeyEvents((key) => first.push(key), ['0', '1', '2']);

@@ -28,8 +28,8 @@ bool Args(napi_env env, napi_callback_info info, napi_value (&argv)[N]) {
     return napi_get_cb_info(env, info, &argc, argv, nullptr, nullptr) == napi_ok;
 }
 
-// What a component would hold: the strong share of each callback, until replaced. Tasks only
-// carry weak pointers.
+// What a component would hold: the strong share of each callback, until replaced. Queued
+// events carry no share of it.
 std::shared_ptr<napi::napi_callback> heldCallbacks[4];
 enum Held { kKeys, kProxy, kTouch };
 
