@@ -156,13 +156,13 @@ void clear_release_target(release_target* target);
 
 // The libuv side of the queue, independent of the item type. One mutex guards the pending
 // items and the released callbacks, so a post takes it once and the JavaScript thread once per
-// wake-up. The wake-up itself is sent after that mutex is released, under a shared hold of the
+// batch. The wake-up itself is sent after that mutex is released, under a shared hold of the
 // handle's own lock: sending is a system call (under Wine a server round trip), and the
 // JavaScript thread it wakes must not then wait for the sender to let go of the queue.
 //
 // Queued items name their callback by plain pointer, without a share: a callback whose last
 // share goes is parked here instead of deleted. A wake-up takes the parked callbacks together
-// with the pending items, under the same lock, and deletes them only after running those items.
+// with the pending items, under the same lock, and deletes them only after running that batch.
 // Every item that names a parked callback was posted before it was parked (the poster held a
 // share), so it is in that batch or was dropped: no item ever outlives its callback.
 class async_handle : public release_target {
