@@ -117,5 +117,9 @@ export function SetLogCallBack(callback: (record: LogRecord) => void): void;
 export function UnSetLogCallBack(): void;
 /** A string value under HKEY_LOCAL_MACHINE; "" when the key or value is missing (logged). */
 export function GetMachineRegString(keyPath: string, itemKey: string): string;
-/** Tells the module the application is exiting: callbacks released from then on make no JavaScript call. */
+/**
+ * Tells the module the application is exiting: callbacks released from then on make no JavaScript call.
+ * Called before the module was used, it counts once the calling thread uses it; from a thread that
+ * does not own the module it throws "QUARNEL_MAIN_THREAD_ONLY" and changes nothing.
+ */
 export function ProgramWillQuit(): void;
