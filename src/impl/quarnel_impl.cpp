@@ -1,7 +1,7 @@
 // Focus and placement of windows, synthesized mouse input and display queries.
 #include "impl/quarnel_impl.h"
 
-#include "addon/logging.h"
+#include "core/logging.h"
 #include "core/desktop_geometry.h"
 #include "core/focus_plan.h"
 #include "core/mouse_input.h"

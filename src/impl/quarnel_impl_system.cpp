@@ -2,7 +2,7 @@
 // addresses.
 #include "impl/quarnel_impl.h"
 
-#include "addon/logging.h"
+#include "core/logging.h"
 #include "core/network_adapter_logic.h"
 #include "core/process_launch.h"
 #include "impl/text_conversion.h"

@@ -1,6 +1,6 @@
 #include "impl/win_touch_hook_impl.h"
 
-#include "addon/logging.h"
+#include "core/logging.h"
 #include "core/touch_mapping.h"
 #include "impl/dpi_context.h"
 #include "impl/win32_resources.h"

@@ -1,6 +1,6 @@
 #include "impl/wnd_frame_impl.h"
 
-#include "addon/logging.h"
+#include "core/logging.h"
 #include "core/frame_geometry.h"
 #include "impl/dpi_context.h"
 #include "impl/gdiplus_resources.h"

@@ -3,7 +3,7 @@
 // creation, focus, blur and end to JavaScript.
 #include "impl/wnd_proxy_impl.h"
 
-#include "addon/logging.h"
+#include "core/logging.h"
 #include "core/proxy_forwarding.h"
 #include "impl/dpi_context.h"
 #include "impl/overlay_threads.h"

@@ -1,6 +1,6 @@
 // Entry points that only tests use, on top of the module's own 32 exports. Never shipped.
 #include "addon/dllmain.h"
-#include "addon/logging.h"
+#include "core/logging.h"
 #include "addon/quarnel_addon.h"
 #include "impl/input_integrity.h"
 #include "impl/win32_resources.h"
