@@ -1,6 +1,6 @@
 #pragma once
 
-// What the proxy and frame windows share: handle conversion and their detached threads.
+// What the proxy and frame windows share: their detached threads.
 #include <windows.h>
 
 #include <chrono>
@@ -10,15 +10,6 @@
 #include <mutex>
 
 namespace overlay {
-
-// Handles cross the JavaScript boundary as signed 32-bit numbers; the system sign-extends them
-// to pointer size, so a handle read back from a 64-bit HWND compares equal.
-inline HWND ToHwnd(int handle) {
-    return reinterpret_cast<HWND>(static_cast<intptr_t>(handle));
-}
-inline int ToInt(HWND hwnd) {
-    return static_cast<int>(reinterpret_cast<intptr_t>(hwnd));
-}
 
 // The window threads of one kind. Nobody joins them: each ends with its window. They are
 // counted so that an orderly unload can wait, with a bound, until none of them still runs

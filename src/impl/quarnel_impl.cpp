@@ -7,7 +7,7 @@
 #include "core/mouse_input.h"
 #include "impl/dpi_context.h"
 #include "impl/input_integrity.h"
-#include "impl/text_conversion.h"
+#include "impl/win32_bridge.h"
 #include "impl/win32_resources.h"
 
 #include <shobjidl.h>
@@ -17,15 +17,7 @@
 
 namespace {
 
-// Handles cross the JavaScript boundary as signed 32-bit numbers; the system sign-extends
-// them to pointer size, so a handle read back from a 64-bit HWND compares equal.
-HWND ToHwnd(int handle) {
-    return reinterpret_cast<HWND>(static_cast<intptr_t>(handle));
-}
-
-intptr_t HandleValue(HWND hwnd) {
-    return reinterpret_cast<intptr_t>(hwnd);
-}
+using win32::ToHwnd;
 
 // SendInput rejects every record when its size argument is not the system's INPUT size: the
 // 32-bit union is 24 bytes after the type, the 64-bit one 32 after padding.
@@ -67,44 +59,10 @@ BOOL CALLBACK AddMonitor(HMONITOR, HDC, LPRECT rect, LPARAM list) noexcept {
 
 }  // namespace
 
-std::wstring ErrorCodeText(uint32_t code) {
-    wchar_t buffer[512] = {};
-    DWORD length = FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-                                  nullptr, code, 0, buffer, 512, nullptr);
-    if (length == 0) {
-        // Directory-service codes are not in the system table. Only System32's copy is
-        // looked at (a file of that name beside the application or in its working directory
-        // would otherwise be found first), and only as data: no code of it runs.
-        win32::UniqueHmodule module(LoadLibraryExW(
-            L"Ntdsbmsg.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32 | LOAD_LIBRARY_AS_DATAFILE));
-        if (!module) {
-            return std::wstring();
-        }
-        length = FormatMessageW(FORMAT_MESSAGE_FROM_HMODULE | FORMAT_MESSAGE_IGNORE_INSERTS,
-                                module.get(), code, 0, buffer, 512, nullptr);
-    }
-    if (length == 0) {
-        return L"Error message not found.";
-    }
-    return std::wstring(buffer);
-}
-
-OperationResult::OperationResult(bool status, uint32_t pid)
-    : OperationResult(status, pid, [] {
-          const DWORD error = GetLastError();
-          return error;
-      }()) {}
-
-OperationResult::OperationResult(bool status, uint32_t pid, uint32_t errorCode)
-    : status(status),
-      errorCode(errorCode),
-      errorMessage(Utf16ToUtf8(ErrorCodeText(errorCode))),
-      pid(pid) {}
-
 // ---- focus and placement ----
 
 void QuarnelImpl::SetWindowFocus(int hwnd) {
-    switch (DecideFocusStart(hwnd, HandleValue(GetForegroundWindow()))) {
+    switch (DecideFocusStart(hwnd, win32::HandleNumber(GetForegroundWindow()))) {
         case FocusStart::InvalidHandle:
             QLOG(LOG_ERROR) << "invalid hwnd";
             return;
@@ -188,24 +146,25 @@ OperationResult QuarnelImpl::SetWindowParent(int parent, int child) {
     const LONG_PTR previous =
         SetWindowLongPtrW(childWindow, GWLP_HWNDPARENT, reinterpret_cast<LONG_PTR>(ToHwnd(parent)));
     bool status = true;
-    DWORD failure = 0;
+    DWORD code = 0;
     if (previous == 0) {
         const DWORD error = GetLastError();
         QLOG(LOG_ERROR) << "SetWindowLongPtr GWLP_HWNDPARENT err:" << error << " child:" << child
                         << " parent:" << parent;
         status = error == 0;
-        failure = error;
+        code = error;
     }
     if (status) {
         SetLastError(0);
-        if (!RefreshFrame(childWindow)) {
-            const DWORD error = GetLastError();
+        const BOOL refreshed = RefreshFrame(childWindow);
+        const DWORD error = GetLastError();
+        code = error;
+        if (!refreshed) {
             QLOG(LOG_ERROR) << "SetWindowPos err:" << error << " child:" << child;
             status = false;
-            failure = error;
         }
     }
-    return status ? OperationResult(true, 0) : OperationResult(false, 0, failure);
+    return OperationResult(status, 0, code);
 }
 
 HWND QuarnelImpl::GetCurrentForegroundWindow() {

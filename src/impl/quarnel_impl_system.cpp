@@ -5,7 +5,7 @@
 #include "core/logging.h"
 #include "core/network_adapter_logic.h"
 #include "core/process_launch.h"
-#include "impl/text_conversion.h"
+#include "impl/win32_bridge.h"
 #include "impl/win32_resources.h"
 
 #include <orlix/environment.h>
@@ -63,24 +63,23 @@ OperationResult QuarnelImpl::StartProcess(const std::string& exe,
         }
     }
     if (plan.rememberedRunning) {
-        return OperationResult(true, rememberedPid);
+        const DWORD error = GetLastError();
+        return OperationResult(true, rememberedPid, error);
     }
 
-    const std::wstring exeWide = Utf8ToUtf16(exe);
-    const std::wstring workDirWide = Utf8ToUtf16(workDir);
+    const std::wstring exeWide = win32::Wide(exe);
+    const std::wstring workDirWide = win32::Wide(workDir);
     std::wstring commandLine;
     if (!args.empty()) {
         std::vector<std::wstring> argsWide;
         for (const std::string& arg : args) {
-            argsWide.push_back(Utf8ToUtf16(arg));
+            argsWide.push_back(win32::Wide(arg));
         }
         commandLine = BuildCommandLine(exeWide, argsWide);
     }
     if (!CommandLineFits(commandLine.size())) {
         QLOG(LOG_ERROR) << "command line too long length:" << commandLine.size() << " exe:" << exe;
-        // Set after the log record, which may itself change the last error.
-        SetLastError(ERROR_FILENAME_EXCED_RANGE);
-        return OperationResult(false, 0);
+        return OperationResult(false, 0, ERROR_FILENAME_EXCED_RANGE);
     }
     // CreateProcessW may write into the command line.
     std::vector<wchar_t> commandBuffer(commandLine.begin(), commandLine.end());
@@ -98,8 +97,8 @@ OperationResult QuarnelImpl::StartProcess(const std::string& exe,
         args.empty() ? exeWide.c_str() : nullptr, args.empty() ? nullptr : commandBuffer.data(),
         nullptr, nullptr, FALSE, flags, nullptr,
         workDirWide.empty() ? nullptr : workDirWide.c_str(), &startup, &info);
+    const DWORD error = GetLastError();
     if (!created) {
-        const DWORD error = GetLastError();
         QLOG(LOG_ERROR) << "CreateProcess err:" << error
                         << " cmd:" << Orlix::WideToUtf8(commandLine)
                         << " exe:" << Orlix::WideToUtf8(exeWide)
@@ -113,7 +112,7 @@ OperationResult QuarnelImpl::StartProcess(const std::string& exe,
                    << " exe:" << Orlix::WideToUtf8(exeWide)
                    << " workDir:" << Orlix::WideToUtf8(workDirWide) << " pid:" << pid;
     launchedPids_[exe] = pid;
-    return OperationResult(true, pid);
+    return OperationResult(true, pid, error);
 }
 
 std::string QuarnelImpl::GetMachineRegString(const std::string& keyPath,
@@ -130,7 +129,7 @@ std::string QuarnelImpl::GetMachineRegString(const std::string& keyPath,
 }
 
 bool QuarnelImpl::IsHiddenFile(const std::string& path) {
-    const DWORD attributes = GetFileAttributesW(Utf8ToUtf16(path).c_str());
+    const DWORD attributes = GetFileAttributesW(win32::Wide(path).c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES) {
         const DWORD error = GetLastError();
         QLOG(LOG_ERROR) << "GetFileAttributesW err:" << error;

@@ -3,6 +3,7 @@
 #include "core/logging.h"
 #include "core/touch_mapping.h"
 #include "impl/dpi_context.h"
+#include "impl/win32_bridge.h"
 #include "impl/win32_resources.h"
 
 #include <cstdint>
@@ -67,7 +68,7 @@ static LRESULT CALLBACK TouchProxyWndProc(HWND hwnd, UINT message, WPARAM wParam
 }
 
 void WinTouchHookImpl::CreateProxyWindow(int hwnd, const TouchCallback& callback) {
-    const HWND target = reinterpret_cast<HWND>(static_cast<intptr_t>(hwnd));
+    const HWND target = win32::ToHwnd(hwnd);
     if (!IsWindow(target)) {
         QLOG(LOG_ERROR) << "invalid hWnd:" << hwnd;
         return;

@@ -5,14 +5,14 @@
 #include "impl/dpi_context.h"
 #include "impl/gdiplus_resources.h"
 #include "impl/overlay_threads.h"
+#include "impl/win32_bridge.h"
 #include "impl/win32_resources.h"
 
 #include <chrono>
 
 namespace {
 
-using overlay::ToHwnd;
-using overlay::ToInt;
+using win32::ToHwnd;
 
 const wchar_t kFrameClassName[] = L"TransparentFollowFrameWindow";
 constexpr std::chrono::milliseconds kShutdownWait{2000};
@@ -49,8 +49,7 @@ void WndFrameImpl::MessageLoop(int followHwnd) {
     const overlay::Rect desktop = {
         GetSystemMetrics(SM_XVIRTUALSCREEN), GetSystemMetrics(SM_YVIRTUALSCREEN),
         GetSystemMetrics(SM_CXVIRTUALSCREEN), GetSystemMetrics(SM_CYVIRTUALSCREEN)};
-    const overlay::Rect area = overlay::ClipFrameToDesktop(
-        overlay::RectFromEdges(rect.left, rect.top, rect.right, rect.bottom), desktop);
+    const overlay::Rect area = overlay::ClipFrameToDesktop(win32::ToRect(rect), desktop);
 
     WNDCLASSEXW windowClass = {};
     windowClass.cbSize = sizeof(windowClass);
@@ -81,7 +80,7 @@ void WndFrameImpl::MessageLoop(int followHwnd) {
     // Shown without taking the activation: a frame that became the foreground window would
     // make every later focus request wait on this thread, even while it closes the frame.
     ShowWindow(window.get(), SW_SHOWNA);
-    const int hwnd = ToInt(window.get());
+    const int hwnd = win32::HandleNumber(window.get());
     const win32::GdiplusSession gdiplus;
     if (area.width > 0 && area.height > 0) {
         FillWindow(hwnd, area.x, area.y, area.width, area.height);

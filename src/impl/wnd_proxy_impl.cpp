@@ -7,6 +7,7 @@
 #include "core/proxy_forwarding.h"
 #include "impl/dpi_context.h"
 #include "impl/overlay_threads.h"
+#include "impl/win32_bridge.h"
 #include "impl/win32_resources.h"
 
 #include <orlix/string_conversion.h>
@@ -21,8 +22,7 @@
 
 namespace {
 
-using overlay::ToHwnd;
-using overlay::ToInt;
+using win32::ToHwnd;
 
 using Callback = std::function<void(int)>;
 // Window threads call the callbacks without a lock while the JavaScript thread may replace or
@@ -86,7 +86,7 @@ bool GetParentHWnd(int childHwnd, int& parentHwnd) {
 
 LRESULT CALLBACK ProxyWndProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) noexcept {
     try {
-        const int self = ToInt(hwnd);
+        const int self = win32::HandleNumber(hwnd);
         switch (message) {
             case WM_DESTROY:
                 PostQuitMessage(0);
@@ -126,7 +126,7 @@ LRESULT CALLBACK ProxyWndProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPa
                         const HWND parentWindow = ToHwnd(parent);
                         for (const overlay::TouchStep& step :
                              overlay::PlanTouchForwarding(touches)) {
-                            POINT p = {step.screen.x, step.screen.y};
+                            POINT p = win32::ToPOINT(step.screen);
                             if (!ScreenToClient(parentWindow, &p)) {
                                 const DWORD error = GetLastError();
                                 QLOG(LOG_ERROR)
@@ -135,8 +135,8 @@ LRESULT CALLBACK ProxyWndProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPa
                             if (step.message == 0) {
                                 break;
                             }
-                            const LPARAM point = static_cast<LPARAM>(overlay::LParamFromPoint(
-                                {static_cast<int32_t>(p.x), static_cast<int32_t>(p.y)}));
+                            const LPARAM point =
+                                static_cast<LPARAM>(overlay::LParamFromPoint(win32::ToPoint(p)));
                             if (!PostMessageW(parentWindow, step.message, wParam, point)) {
                                 const DWORD error = GetLastError();
                                 QLOG(LOG_ERROR) << "post touch message to parentHWnd:" << parent
@@ -162,7 +162,7 @@ LRESULT CALLBACK ProxyWndProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPa
             return 1;
         }
         const overlay::Point client = overlay::PointFromLParam(static_cast<int64_t>(lParam));
-        POINT p = {client.x, client.y};
+        POINT p = win32::ToPOINT(client);
         if (!ClientToScreen(hwnd, &p)) {
             const DWORD error = GetLastError();
             QLOG(LOG_ERROR) << "ClientToScreen err:" << error << " childHWnd:" << self;
@@ -171,8 +171,7 @@ LRESULT CALLBACK ProxyWndProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPa
             const DWORD error = GetLastError();
             QLOG(LOG_ERROR) << "ScreenToClient err:" << error << " parentHWnd:" << parent;
         }
-        const LPARAM point = static_cast<LPARAM>(
-            overlay::LParamFromPoint({static_cast<int32_t>(p.x), static_cast<int32_t>(p.y)}));
+        const LPARAM point = static_cast<LPARAM>(overlay::LParamFromPoint(win32::ToPoint(p)));
         if (!PostMessageW(ToHwnd(parent), message, wParam, point)) {
             const DWORD error = GetLastError();
             QLOG(LOG_ERROR) << "post mouse message to parentHWnd:" << parent << " msg:" << message
@@ -251,7 +250,7 @@ void WndProxyImpl::MessageLoop(int parentHwnd, int x, int y, int width, int heig
         }
         return;
     }
-    const int hwnd = ToInt(window.get());
+    const int hwnd = win32::HandleNumber(window.get());
     if (!RegisterTouchWindow(window.get(), TWF_WANTPALM)) {
         const DWORD error = GetLastError();
         QLOG(LOG_ERROR) << "RegisterTouchWindow err:" << error;

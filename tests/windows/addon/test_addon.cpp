@@ -5,7 +5,7 @@
 #include "impl/input_integrity.h"
 #include "impl/win32_resources.h"
 #include "impl/operation_result.h"
-#include "impl/text_conversion.h"
+#include "impl/win32_bridge.h"
 
 #include <chrono>
 #include <cstdlib>
@@ -207,8 +207,7 @@ napi_value IntegrityLevels(napi_env env, napi_callback_info info) {
     napi_value argv[1];
     Args(env, info, argv);
     DWORD pid = 0;
-    GetWindowThreadProcessId(
-        reinterpret_cast<HWND>(static_cast<intptr_t>(napi::get_int32(env, argv[0]))), &pid);
+    GetWindowThreadProcessId(win32::ToHwnd(napi::get_int32(env, argv[0])), &pid);
     const win32::UniqueHandle process(OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid));
     const std::optional<uint32_t> levels[] = {
         HostIntegrityLevel(),
@@ -228,7 +227,7 @@ napi_value ErrorText(napi_env env, napi_callback_info info) {
     napi_value argv[1];
     Args(env, info, argv);
     const auto code = static_cast<uint32_t>(napi::get_int32(env, argv[0]));
-    return napi::make_string(env, Utf16ToUtf8(ErrorCodeText(code)));
+    return napi::make_string(env, ErrorCodeText(code));
 }
 
 napi_value HookTouchEvent(napi_env env, napi_callback_info info) {
