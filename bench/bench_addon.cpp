@@ -1,6 +1,6 @@
 // Measurements for bench/events.js: the module's event queue against Node's own
 // thread-safe function, carrying the same payload (a key name) from a worker thread.
-#include "addon/dllmain.h"
+#include "addon/exports.h"
 #include "core/logging.h"
 #include "addon/quarnel_addon.h"
 #include "impl/dpi_context.h"

@@ -168,19 +168,6 @@ void WndFrameImpl::CloseWindow(int hwnd) {
     }
 }
 
-void WndFrameImpl::CloseFrameWindowByFollowWindow(int followHwnd) {
-    QLOG(LOG_INFO) << "close frame window by followHWnd:" << followHwnd;
-    std::lock_guard<std::mutex> lock(framesMutex);
-    for (auto entry = frames.begin(); entry != frames.end();) {
-        if (entry->second == followHwnd) {
-            CloseWindow(entry->first);
-            entry = frames.erase(entry);
-        } else {
-            ++entry;
-        }
-    }
-}
-
 void WndFrameImpl::CloseAllFrameWindow() {
     QLOG(LOG_INFO) << "close all frame window";
     std::lock_guard<std::mutex> lock(framesMutex);

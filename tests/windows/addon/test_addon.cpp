@@ -1,5 +1,5 @@
 // Entry points that only tests use, on top of the module's own 32 exports. Never shipped.
-#include "addon/dllmain.h"
+#include "addon/exports.h"
 #include "core/logging.h"
 #include "addon/quarnel_addon.h"
 #include "impl/input_integrity.h"
