@@ -3,11 +3,13 @@
 #include "core/logging.h"
 #include "core/touch_mapping.h"
 #include "impl/dpi_context.h"
+#include "impl/overlay_threads.h"
 #include "impl/win32_bridge.h"
 #include "impl/win32_resources.h"
 
+#include <chrono>
 #include <cstdint>
-#include <thread>
+#include <set>
 
 std::shared_ptr<const WinTouchHookImpl::TouchCallback> WinTouchHookImpl::touchCallback;
 std::mutex WinTouchHookImpl::touchCallbackMutex;
@@ -15,6 +17,16 @@ std::mutex WinTouchHookImpl::touchCallbackMutex;
 namespace {
 
 constexpr wchar_t kWindowClass[] = L"TouchHookWindow";
+
+constexpr std::chrono::milliseconds kShutdownWait{2000};
+
+// Process-wide so that the count outlives any touch hook whose threads still end.
+overlay::WindowThreads touchThreads;
+
+// The live touch windows, listed by their own thread from the first message to the last, so
+// that a handle found here is never one the system has given to another window since.
+std::mutex windowsMutex;
+std::set<HWND> windows;
 
 // GetTouchInputInfo checks the record size against its own: 40 bytes on ia32, 48 on x64.
 static_assert(sizeof(TOUCHINPUT) == (sizeof(void*) == 8 ? 48 : 40), "TOUCHINPUT layout");
@@ -57,10 +69,23 @@ static LRESULT CALLBACK TouchProxyWndProc(HWND hwnd, UINT message, WPARAM wParam
             }
             return 1;
         }
+        case WM_NCCREATE:
+            try {
+                std::lock_guard<std::mutex> lock(windowsMutex);
+                windows.insert(hwnd);
+            } catch (...) {
+                return FALSE;  // a window that cannot be listed could not be closed at unload
+            }
+            break;
         case WM_DESTROY:
             // The window goes with its target; its thread has nothing left to do.
             PostQuitMessage(0);
             break;
+        case WM_NCDESTROY: {
+            std::lock_guard<std::mutex> lock(windowsMutex);
+            windows.erase(hwnd);
+            break;
+        }
         default:
             break;
     }
@@ -81,13 +106,19 @@ void WinTouchHookImpl::CreateProxyWindow(int hwnd, const TouchCallback& callback
     // `next` now holds the previous callback; a window thread may still be calling its own
     // share, which then is the last.
     next.reset();
-    std::thread([this, target]() noexcept {
-        try {
-            MessageLoop(target);
-        } catch (...) {
-            // A failure to log or to allocate ends this window's thread, nothing else.
+    // A failure to log or to allocate ends this window's thread, nothing else.
+    touchThreads.Start([this, target] { MessageLoop(target); });
+}
+
+WinTouchHookImpl::~WinTouchHookImpl() {
+    {
+        std::lock_guard<std::mutex> lock(windowsMutex);
+        for (const HWND hwnd : windows) {
+            PostMessageW(hwnd, WM_CLOSE, 0, 0);
         }
-    }).detach();
+    }
+    // The window threads use this object, and the module may be unloaded right after it.
+    touchThreads.WaitForAll(kShutdownWait);
 }
 
 void WinTouchHookImpl::NotifyTouch(const std::vector<TouchPoint>& points) {
