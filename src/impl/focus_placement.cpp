@@ -1,27 +1,17 @@
-// Focus and placement of windows, synthesized mouse input and display queries.
+// Focus and placement of windows: the foreground, activation, owners, the taskbar.
 #include "impl/quarnel_impl.h"
 
 #include "core/logging.h"
-#include "core/desktop_geometry.h"
 #include "core/focus_plan.h"
-#include "core/mouse_input.h"
-#include "impl/dpi_context.h"
 #include "impl/input_integrity.h"
 #include "impl/win32_bridge.h"
 #include "impl/win32_resources.h"
 
 #include <shobjidl.h>
 
-#include <initializer_list>
-#include <vector>
-
 namespace {
 
 using win32::ToHwnd;
-
-// SendInput rejects every record when its size argument is not the system's INPUT size: the
-// 32-bit union is 24 bytes after the type, the 64-bit one 32 after padding.
-static_assert(sizeof(INPUT) == (sizeof(void*) == 8 ? 40 : 28), "INPUT layout");
 
 // Re-applies the frame so that a changed extended style takes effect, leaving position,
 // size and z-order alone.
@@ -30,36 +20,7 @@ BOOL RefreshFrame(HWND hwnd) {
                         SWP_NOSIZE | SWP_NOMOVE | SWP_NOZORDER | SWP_FRAMECHANGED);
 }
 
-// Sends one input record per flag value, as button events at the cursor's position.
-// Returns -1 when all went in, else the error code the system set right after the call.
-int SendMouseButtons(std::initializer_list<uint32_t> flags, DWORD& failure) {
-    std::vector<INPUT> records;
-    for (uint32_t flag : flags) {
-        INPUT record = {};
-        record.type = INPUT_MOUSE;
-        record.mi.dwFlags = flag;
-        records.push_back(record);
-    }
-    const UINT count = static_cast<UINT>(records.size());
-    const UINT injected = SendInput(count, records.data(), sizeof(INPUT));
-    const DWORD error = GetLastError();
-    failure = injected == count ? 0 : error;
-    return MouseInputResult(injected, count, failure);
-}
-
-BOOL CALLBACK AddMonitor(HMONITOR, HDC, LPRECT rect, LPARAM list) noexcept {
-    try {
-        reinterpret_cast<std::vector<DisplayRect>*>(list)->push_back(
-            {rect->left, rect->top, rect->right - rect->left, rect->bottom - rect->top});
-        return TRUE;
-    } catch (...) {
-        return FALSE;  // out of memory: the displays measured so far have to do
-    }
-}
-
 }  // namespace
-
-// ---- focus and placement ----
 
 void QuarnelImpl::SetWindowFocus(int hwnd) {
     switch (DecideFocusStart(hwnd, win32::HandleNumber(GetForegroundWindow()))) {
@@ -172,106 +133,3 @@ HWND QuarnelImpl::GetCurrentForegroundWindow() {
     QLOG(LOG_INFO) << "get hwnd:" << hwnd;
     return hwnd;
 }
-
-// ---- display queries ----
-
-void QuarnelImpl::GetDeskRect(int& width, int& height) {
-    std::vector<DisplayRect> displays;
-    DISPLAY_DEVICEW device = {};
-    device.cb = sizeof(device);
-    for (DWORD index = 0; EnumDisplayDevicesW(nullptr, index, &device, 0); ++index) {
-        const std::wstring name(device.DeviceName);
-        DEVMODEW mode = {};
-        mode.dmSize = sizeof(mode);
-        mode.dmDriverExtra = 0;
-        // Adapters without a current mode are not part of the desktop.
-        if (!EnumDisplaySettingsW(name.c_str(), ENUM_CURRENT_SETTINGS, &mode)) {
-            continue;
-        }
-        const DisplayRect display{mode.dmPosition.x, mode.dmPosition.y,
-                                  static_cast<int32_t>(mode.dmPelsWidth),
-                                  static_cast<int32_t>(mode.dmPelsHeight)};
-        QLOG(LOG_INFO) << "EnumDisplaySettings x:" << display.x << " y:" << display.y
-                       << " width:" << display.width << " height:" << display.height;
-        displays.push_back(display);
-    }
-    // The monitors too: a display whose mode the system does not tell (Wine's Xinerama heads
-    // report 0 x 0) still spans part of the desktop. Physical, as the callers run per-monitor
-    // aware; where they cannot, these are the scaled ones and never exceed the modes.
-    EnumDisplayMonitors(nullptr, nullptr, AddMonitor, reinterpret_cast<LPARAM>(&displays));
-    if (const std::optional<DesktopSize> size = DesktopExtent(displays)) {
-        width = size->width;
-        height = size->height;
-    }
-    QLOG(LOG_INFO) << "width:" << width << " height:" << height;
-}
-
-void QuarnelImpl::GetMainMonitorRect(int& x, int& y, int& width, int& height) {
-    const win32::PerMonitorDpiScope dpi;
-    // Zeroed, so that a failed query reports an empty rectangle rather than stack contents.
-    DEVMODEW mode = {};
-    mode.dmSize = sizeof(mode);
-    mode.dmDriverExtra = 0;
-    const BOOL ret = EnumDisplaySettingsW(nullptr, ENUM_CURRENT_SETTINGS, &mode);
-    QLOG(LOG_INFO) << "EnumDisplaySettingsW ret:" << ret;
-    x = mode.dmPosition.x;
-    y = mode.dmPosition.y;
-    width = static_cast<int>(mode.dmPelsWidth);
-    height = static_cast<int>(mode.dmPelsHeight);
-}
-
-// ---- mouse input ----
-
-int QuarnelImpl::InputMouseMove(int x, int y) {
-    // The extent and the move in physical pixels, whatever the host's own DPI awareness.
-    const win32::PerMonitorDpiScope dpi;
-    if (const std::optional<std::string> warning =
-            InputDropCheck(GetForegroundWindow(), "mouse input")) {
-        QLOG(LOG_WARNING) << *warning;
-    }
-    int width = 0;
-    int height = 0;
-    GetDeskRect(width, height);
-    const std::optional<int32_t> dx = NormaliseAbsolute(x, width);
-    const std::optional<int32_t> dy = NormaliseAbsolute(y, height);
-    if (!dx || !dy) {
-        // No display reported its mode: there is nothing to scale the point onto.
-        QLOG(LOG_ERROR) << "no desktop size width:" << width << " height:" << height;
-        return ERROR_DEVICE_NOT_AVAILABLE;
-    }
-    QLOG(LOG_INFO) << "dx:" << *dx << " dy:" << *dy;
-    INPUT record = {};
-    record.type = INPUT_MOUSE;
-    record.mi.dx = *dx;
-    record.mi.dy = *dy;
-    record.mi.dwFlags = kMouseAbsoluteMoveFlags;
-    const UINT injected = SendInput(1, &record, sizeof(INPUT));
-    const DWORD error = GetLastError();
-    const int result = MouseInputResult(injected, 1, error);
-    if (result != -1) {
-        QLOG(LOG_ERROR) << "err:" << error;
-    }
-    return result;
-}
-
-// Each button operation logs under its own name, hence one small definition per operation.
-#define QUARNEL_MOUSE_BUTTONS(Name, ...)                                \
-    int QuarnelImpl::Name() {                                           \
-        if (const std::optional<std::string> warning =                  \
-                InputDropCheck(GetForegroundWindow(), "mouse input")) { \
-            QLOG(LOG_WARNING) << *warning;                              \
-        }                                                               \
-        DWORD failure = 0;                                              \
-        const int result = SendMouseButtons({__VA_ARGS__}, failure);    \
-        if (result != -1) {                                             \
-            QLOG(LOG_ERROR) << "err:" << failure;                       \
-        }                                                               \
-        return result;                                                  \
-    }
-QUARNEL_MOUSE_BUTTONS(InputMouseLeftClick, kMouseLeftDown, kMouseLeftUp)
-QUARNEL_MOUSE_BUTTONS(InputMouseLeftDown, kMouseLeftDown)
-QUARNEL_MOUSE_BUTTONS(InputMouseLeftUp, kMouseLeftUp)
-QUARNEL_MOUSE_BUTTONS(InputMouseRightClick, kMouseRightDown, kMouseRightUp)
-QUARNEL_MOUSE_BUTTONS(InputMouseRightDown, kMouseRightDown)
-QUARNEL_MOUSE_BUTTONS(InputMouseRightUp, kMouseRightUp)
-#undef QUARNEL_MOUSE_BUTTONS
