@@ -3,9 +3,9 @@
 #include "core/logging.h"
 #include "core/touch_mapping.h"
 #include "impl/dpi_context.h"
-#include "impl/overlay_threads.h"
 #include "impl/win32_bridge.h"
 #include "impl/win32_resources.h"
+#include "impl/window_threads.h"
 
 #include <chrono>
 #include <cstdint>
@@ -21,7 +21,7 @@ constexpr wchar_t kWindowClass[] = L"TouchHookWindow";
 constexpr std::chrono::milliseconds kShutdownWait{2000};
 
 // Process-wide so that the count outlives any touch hook whose threads still end.
-overlay::WindowThreads touchThreads;
+win32::WindowThreads touchThreads;
 
 // The live touch windows, listed by their own thread from the first message to the last, so
 // that a handle found here is never one the system has given to another window since.
@@ -142,15 +142,7 @@ void WinTouchHookImpl::MessageLoop(HWND target) {
     const int width = rect.right - rect.left;
     const int height = rect.bottom - rect.top;
 
-    WNDCLASSEXW windowClass = {};
-    windowClass.cbSize = sizeof(windowClass);
-    windowClass.lpfnWndProc = TouchProxyWndProc;
-    windowClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-    windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
-    windowClass.lpszClassName = kWindowClass;
-    windowClass.hIconSm = LoadIconW(nullptr, IDI_APPLICATION);
-    // Every window thread registers it; all but the first get "class exists", which is fine.
-    RegisterClassExW(&windowClass);
+    win32::RegisterWindowClass(kWindowClass, TouchProxyWndProc);
 
     win32::UniqueHwnd window(CreateWindowExW(WS_EX_LAYERED | WS_EX_TOOLWINDOW, kWindowClass,
                                              kWindowClass, WS_POPUP | WS_CHILD | WS_VISIBLE, x, y,
@@ -173,19 +165,9 @@ void WinTouchHookImpl::MessageLoop(HWND target) {
     QLOG(LOG_INFO) << "create windows cuccess hwnd:" << hwnd << " parentHWnd:" << target
                    << " x:" << x << " y:" << y << " width:" << width << " height:" << height;
 
-    MSG msg;
-    for (;;) {
-        const BOOL result = GetMessageW(&msg, nullptr, 0, 0);
-        if (result == 0) {
-            break;
-        }
-        if (result == -1) {
-            const DWORD error = GetLastError();
-            QLOG(LOG_WARNING) << "GetMessage break childHWnd:" << hwnd << " err:" << error;
-            break;
-        }
-        TranslateMessage(&msg);
-        DispatchMessageW(&msg);
+    const win32::LoopEnd end = win32::PumpMessages();
+    if (!end.quit) {
+        QLOG(LOG_WARNING) << "GetMessage break childHWnd:" << hwnd << " err:" << end.error;
     }
     QLOG(LOG_INFO) << "end message loop childHWnd:" << hwnd;
     if (!IsWindow(hwnd)) {

@@ -6,9 +6,9 @@
 #include "core/logging.h"
 #include "core/proxy_forwarding.h"
 #include "impl/dpi_context.h"
-#include "impl/overlay_threads.h"
 #include "impl/win32_bridge.h"
 #include "impl/win32_resources.h"
+#include "impl/window_threads.h"
 
 #include <orlix/string_conversion.h>
 #include <orlix/uuid.h>
@@ -40,7 +40,7 @@ bool closingAll = false;  // set while the manager is going away: late windows d
 CallbackSlot windowCloseCallback;
 CallbackSlot focusCallback;
 CallbackSlot blurCallback;
-overlay::WindowThreads proxyThreads;
+win32::WindowThreads proxyThreads;
 
 constexpr std::chrono::milliseconds kShutdownWait{2000};
 
@@ -222,18 +222,7 @@ void WndProxyImpl::MessageLoop(int parentHwnd, int x, int y, int width, int heig
     // A class of its own for every window, so that no two proxy windows share a class.
     const std::string name = "TransparentWindow" + Orlix::Uuid::Create().ToString("-", true);
     const std::wstring className = Orlix::AnsiToWide(name);
-    WNDCLASSEXW windowClass = {};
-    windowClass.cbSize = sizeof(windowClass);
-    windowClass.style = 0;
-    windowClass.lpfnWndProc = ProxyWndProc;
-    windowClass.hInstance = nullptr;
-    windowClass.hIcon = nullptr;
-    windowClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-    windowClass.hbrBackground = reinterpret_cast<HBRUSH>(static_cast<intptr_t>(COLOR_WINDOW + 1));
-    windowClass.lpszMenuName = nullptr;
-    windowClass.lpszClassName = className.c_str();
-    windowClass.hIconSm = LoadIconW(nullptr, IDI_APPLICATION);
-    RegisterClassExW(&windowClass);
+    win32::RegisterWindowClass(className.c_str(), ProxyWndProc);
     const ClassRegistration registration(className);
 
     win32::UniqueHwnd window(CreateWindowExW(WS_EX_LAYERED | WS_EX_TOOLWINDOW, className.c_str(),
@@ -276,21 +265,12 @@ void WndProxyImpl::MessageLoop(int parentHwnd, int x, int y, int width, int heig
     QLOG(LOG_INFO) << "create windows cuccess hwnd:" << hwnd << " parentHWnd:" << parentHwnd
                    << " x:" << x << " y:" << y << " width:" << width << " height:" << height;
 
-    MSG msg;
-    for (;;) {
-        const BOOL got = GetMessageW(&msg, nullptr, 0, 0);
-        if (got == 0) {
-            // WM_QUIT comes from WM_DESTROY only: the window is gone already.
-            (void)window.release();
-            break;
-        }
-        if (got == -1) {
-            const DWORD error = GetLastError();
-            QLOG(LOG_WARNING) << "GetMessage break childHWnd:" << hwnd << " err : " << error;
-            break;
-        }
-        TranslateMessage(&msg);
-        DispatchMessageW(&msg);
+    const win32::LoopEnd end = win32::PumpMessages();
+    if (end.quit) {
+        // WM_QUIT comes from WM_DESTROY only: the window is gone already.
+        (void)window.release();
+    } else {
+        QLOG(LOG_WARNING) << "GetMessage break childHWnd:" << hwnd << " err : " << end.error;
     }
     // A window that CloseAllWindow already unlisted ends without a report, however late its
     // thread gets here (a newer close callback may be set by then).
