@@ -1,7 +1,7 @@
 #include "impl/wnd_frame_impl.h"
 
-#include "core/logging.h"
 #include "core/frame_geometry.h"
+#include "core/logging.h"
 #include "impl/dpi_context.h"
 #include "impl/gdiplus_resources.h"
 #include "impl/win32_bridge.h"

@@ -1,11 +1,11 @@
 // Entry points that only tests use, on top of the module's own 32 exports. Never shipped.
 #include "addon/exports.h"
-#include "core/logging.h"
 #include "addon/quarnel_addon.h"
+#include "core/logging.h"
 #include "impl/input_integrity.h"
-#include "impl/win32_resources.h"
 #include "impl/operation_result.h"
 #include "impl/win32_bridge.h"
+#include "impl/win32_resources.h"
 
 #include <chrono>
 #include <cstdlib>
