@@ -1,8 +1,8 @@
 // Measurements for bench/events.js: the module's event queue against Node's own
 // thread-safe function, carrying the same payload (a key name) from a worker thread.
-#include "addon/dllmain.h"
-#include "addon/logging.h"
+#include "addon/exports.h"
 #include "addon/quarnel_addon.h"
+#include "core/logging.h"
 #include "impl/dpi_context.h"
 #include "impl/input_integrity.h"
 

@@ -1,6 +1,6 @@
 #include "addon/quarnel_addon.h"
 
-#include "addon/logging.h"
+#include "core/logging.h"
 #include "impl/quarnel_utils.h"
 #include "impl/win_keyboard_hook.h"
 #include "impl/win_touch_hook.h"

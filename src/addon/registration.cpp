@@ -1,5 +1,5 @@
 // Registers the module with the host as soon as the DLL is loaded.
-#include "addon/dllmain.h"
+#include "addon/exports.h"
 
 #include <clocale>
 

@@ -8,6 +8,16 @@
 constexpr uint32_t kKeyUpMessage = 0x0101;     // WM_KEYUP
 constexpr uint32_t kSysKeyUpMessage = 0x0105;  // WM_SYSKEYUP
 
+// The virtual-key codes of the six navigation keys.
+enum NavigationKey : uint32_t {
+    kVkPageUp = 0x21,    // VK_PRIOR
+    kVkPageDown = 0x22,  // VK_NEXT
+    kVkLeft = 0x25,
+    kVkUp = 0x26,
+    kVkRight = 0x27,
+    kVkDown = 0x28,
+};
+
 // The key code the keyboard listener reports for one low-level keyboard event, or nothing.
 // Only releases count, so a held key (presses and auto-repeat) reports once, when let go.
 // Home (0x24) and End (0x23) lie between Page Down and Left but are not navigation keys here.
@@ -16,18 +26,18 @@ inline std::optional<int> ReportedKeyCode(uint32_t message, uint32_t virtualKey)
         return std::nullopt;
     }
     switch (virtualKey) {
-        case 0x25:
-            return 0;  // VK_LEFT
-        case 0x26:
-            return 1;  // VK_UP
-        case 0x27:
-            return 2;  // VK_RIGHT
-        case 0x28:
-            return 3;  // VK_DOWN
-        case 0x21:
-            return 4;  // VK_PRIOR, Page Up
-        case 0x22:
-            return 5;  // VK_NEXT, Page Down
+        case kVkLeft:
+            return 0;
+        case kVkUp:
+            return 1;
+        case kVkRight:
+            return 2;
+        case kVkDown:
+            return 3;
+        case kVkPageUp:
+            return 4;
+        case kVkPageDown:
+            return 5;
         default:
             return std::nullopt;
     }

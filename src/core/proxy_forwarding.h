@@ -15,28 +15,41 @@ struct Point {
     int32_t y = 0;
 };
 
+// The mouse messages of the window manager.
 constexpr uint32_t kWmMouseMove = 0x0200;
+constexpr uint32_t kWmLButtonDown = 0x0201;
 constexpr uint32_t kWmLButtonUp = 0x0202;
+constexpr uint32_t kWmLButtonDblClk = 0x0203;
+constexpr uint32_t kWmRButtonDown = 0x0204;
+constexpr uint32_t kWmRButtonUp = 0x0205;
+constexpr uint32_t kWmRButtonDblClk = 0x0206;
+constexpr uint32_t kWmMButtonDown = 0x0207;
+constexpr uint32_t kWmMButtonUp = 0x0208;
+constexpr uint32_t kWmMButtonDblClk = 0x0209;
+constexpr uint32_t kWmXButtonDown = 0x020B;
+constexpr uint32_t kWmXButtonUp = 0x020C;
+constexpr uint32_t kWmXButtonDblClk = 0x020D;
+constexpr uint32_t kWmMouseHover = 0x02A1;
 
 // The mouse messages that reach the parent. Wheel turns (0x020A, 0x020E) stay with the proxy:
 // their coordinates are screen coordinates and they go to the focus window, not the one
 // under the pointer, so passing them on would make no sense to the parent.
 inline bool IsForwardedMouseMessage(uint32_t message) {
     switch (message) {
-        case 0x0200:  // move
-        case 0x0201:
-        case 0x0202:
-        case 0x0203:  // left down, up, double click
-        case 0x0204:
-        case 0x0205:
-        case 0x0206:  // right
-        case 0x0207:
-        case 0x0208:
-        case 0x0209:  // middle
-        case 0x020B:
-        case 0x020C:
-        case 0x020D:  // X buttons
-        case 0x02A1:  // hover
+        case kWmMouseMove:
+        case kWmLButtonDown:
+        case kWmLButtonUp:
+        case kWmLButtonDblClk:
+        case kWmRButtonDown:
+        case kWmRButtonUp:
+        case kWmRButtonDblClk:
+        case kWmMButtonDown:
+        case kWmMButtonUp:
+        case kWmMButtonDblClk:
+        case kWmXButtonDown:
+        case kWmXButtonUp:
+        case kWmXButtonDblClk:
+        case kWmMouseHover:
             return true;
         default:
             return false;
@@ -59,14 +72,12 @@ inline uint32_t LParamFromPoint(Point point) {
 
 // ---- touch ----
 
-constexpr uint32_t kTouchEventMove = 0x1;
-constexpr uint32_t kTouchEventDown = 0x2;
-constexpr uint32_t kTouchEventUp = 0x4;
+constexpr uint32_t kErrorCallNotImplemented = 120;  // ERROR_CALL_NOT_IMPLEMENTED
 
 // Whether a failed touch registration ends the proxy window. A system without touch support
-// (ERROR_CALL_NOT_IMPLEMENTED, 120) still has the mouse to forward, so the window stays.
+// still has the mouse to forward, so the window stays.
 inline bool TouchRegistrationFailureIsFatal(uint32_t error) {
-    return error != 120;
+    return error != kErrorCallNotImplemented;
 }
 
 // The number of contacts a WM_TOUCH message reports.
@@ -103,9 +114,9 @@ inline std::vector<TouchStep> PlanTouchForwarding(const std::vector<TouchRecord>
     for (const TouchRecord& record : records) {
         TouchStep step;
         step.screen = {HundredthsToPixels(record.x), HundredthsToPixels(record.y)};
-        if ((record.flags & kTouchEventMove) != 0) {
+        if ((record.flags & kTouchFlagMove) != 0) {
             step.message = kWmMouseMove;
-        } else if ((record.flags & kTouchEventUp) != 0) {
+        } else if ((record.flags & kTouchFlagUp) != 0) {
             step.message = kWmLButtonUp;
         }
         steps.push_back(step);

@@ -1,14 +1,12 @@
 #include "impl/base_thread.h"
 
-#include <pthread.h>
-
-#include <chrono>
+#include <system_error>
 
 BaseThread::~BaseThread() {
     try {
         Stop();
     } catch (...) {
-        // A destructor cannot report a failed join; the thread object goes with the base.
+        // A destructor cannot report a failed wait; the handle goes with the base.
     }
 }
 
@@ -18,58 +16,49 @@ void BaseThread::Start() {
         return;
     }
     running.store(true);
-    if (thread != nullptr) {
-        // The previous worker ended by itself and was never joined.
-        thread->join();
+    if (thread) {
+        // The previous worker ended by itself and was never waited for.
+        WaitForSingleObject(thread.get(), INFINITE);
         thread.reset();
     }
-    try {
-        thread = std::make_unique<std::thread>(&BaseThread::ThreadProc, this);
-    } catch (...) {
+    thread.reset(CreateThread(nullptr, 0, Entry, this, 0, nullptr));
+    if (!thread) {
+        const DWORD error = GetLastError();
         running.store(false);
-        throw;
+        throw std::system_error(static_cast<int>(error), std::system_category(), "CreateThread");
     }
 }
 
 void BaseThread::Stop() {
     std::lock_guard<std::mutex> lock(mutex);
     running.store(false);
-    if (thread != nullptr) {
+    if (thread) {
+        if (GetThreadId(thread.get()) == GetCurrentThreadId()) {
+            throw std::system_error(std::make_error_code(std::errc::resource_deadlock_would_occur));
+        }
         OnStop();
-        thread->join();
+        WaitForSingleObject(thread.get(), INFINITE);
         thread.reset();
     }
 }
 
 HANDLE BaseThread::GetNativeHandle() {
     std::lock_guard<std::mutex> lock(mutex);
-    if (thread == nullptr) {
-        return INVALID_HANDLE_VALUE;
-    }
-    // The posix thread model's std::thread wraps a winpthreads thread, which keeps the Win32
-    // handle open until it is joined or detached.
-    return pthread_gethandle(thread->native_handle());
+    return thread ? thread.get() : INVALID_HANDLE_VALUE;
 }
 
 void BaseThread::Detach() {
     std::lock_guard<std::mutex> lock(mutex);
-    if (thread != nullptr) {
-        thread->detach();
-        thread.reset();
-    }
+    thread.reset();
 }
 
-void BaseThread::Sleep(int32_t milliseconds) {
-    if (milliseconds > 0) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
-    }
-}
-
-void BaseThread::ThreadProc() noexcept {
+DWORD WINAPI BaseThread::Entry(LPVOID self) noexcept {
+    auto* worker = static_cast<BaseThread*>(self);
     try {
-        Run();
+        worker->Run();
     } catch (...) {
         // Nothing above a thread entry could handle it; the worker simply ends.
     }
-    running.store(false);
+    worker->running.store(false);
+    return 0;
 }

@@ -1,7 +1,7 @@
 #include "impl/input_integrity.h"
 
 #include "core/input_integrity.h"
-#include "impl/text_conversion.h"
+#include "impl/win32_bridge.h"
 #include "impl/win32_resources.h"
 
 #include <mutex>
@@ -47,7 +47,7 @@ std::string ProcessName(HANDLE process) {
     }
     const std::wstring full(path, length);
     const size_t slash = full.find_last_of(L"\\/");
-    return Utf16ToUtf8(slash == std::wstring::npos ? full : full.substr(slash + 1));
+    return win32::Utf8(slash == std::wstring::npos ? full : full.substr(slash + 1));
 }
 
 }  // namespace

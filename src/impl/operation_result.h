@@ -5,11 +5,8 @@
 
 // Result of an operation that JavaScript receives as { status, errorCode, errorMessage[, pid] }.
 struct OperationResult {
-    // Reads the calling thread's last-error code and its text at construction, after the
-    // operation has written its log records.
-    OperationResult(bool status, uint32_t pid);
-    // For a failure whose code was read (and logged) earlier: logging may have changed the
-    // last error since.
+    // The code is the last error read right after the operation's system call, before any log
+    // record was built (building one may change it); a success carries it too.
     OperationResult(bool status, uint32_t pid, uint32_t errorCode);
 
     bool status;
@@ -18,7 +15,7 @@ struct OperationResult {
     uint32_t pid;
 };
 
-// The system's text for an error code, trailing line break included; directory-service codes
-// come from their own message module. "Error message not found." when neither knows the code,
-// empty when that module cannot be loaded.
-std::wstring ErrorCodeText(uint32_t code);
+// The system's text for an error code, UTF-8, trailing line break included; directory-service
+// codes come from their own message module. "Error message not found." when neither knows the
+// code, empty when that module cannot be loaded.
+std::string ErrorCodeText(uint32_t code);

@@ -9,8 +9,9 @@
 #include <string>
 #include <vector>
 
-// The Win32 work of the desktop utilities: focus and placement, mouse input, display
-// queries, process launch, registry and file queries, run mode, MAC addresses.
+// The Win32 work of the desktop utilities, one feature per file: focus and placement
+// (focus_placement.cpp), mouse input (mouse_input.cpp), display queries (display.cpp), process
+// launch (launch.cpp), and registry, file, run mode and MAC queries (system_queries.cpp).
 class QuarnelImpl {
 public:
     void SetWindowFocus(int hwnd);

@@ -1,6 +1,7 @@
 #pragma once
 
 // RAII owners of the Win32 resources the components use: one alias per release rule.
+#include <orlix/scoped_handle.h>
 #include <orlix/unique_resource.h>
 
 #include <windows.h>
@@ -9,7 +10,8 @@ namespace win32 {
 
 using UniqueHwnd = Orlix::unique_resource<HWND, DestroyWindow>;
 using UniqueHook = Orlix::unique_resource<HHOOK, UnhookWindowsHookEx>;
-using UniqueHandle = Orlix::unique_resource<HANDLE, CloseHandle>;
+// The foundation's kernel-handle owner: null and INVALID_HANDLE_VALUE both hold nothing.
+using UniqueHandle = Orlix::ScopedHandle;
 using UniqueHdc = Orlix::unique_resource<HDC, DeleteDC>;  // a memory DC
 using UniqueGdiObject = Orlix::unique_resource<HGDIOBJ, DeleteObject>;
 using UniqueHmodule = Orlix::unique_resource<HMODULE, FreeLibrary>;
@@ -44,7 +46,8 @@ private:
 // Selects an object into a DC and puts the previous one back when it ends.
 class SelectedObject {
 public:
-    SelectedObject(HDC dc, HGDIOBJ object) noexcept : dc_(dc), previous_(SelectObject(dc, object)) {}
+    SelectedObject(HDC dc, HGDIOBJ object) noexcept
+        : dc_(dc), previous_(SelectObject(dc, object)) {}
     ~SelectedObject() {
         if (previous_ != nullptr && previous_ != HGDI_ERROR) {
             SelectObject(dc_, previous_);

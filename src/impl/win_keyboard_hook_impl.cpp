@@ -2,6 +2,7 @@
 
 #include "core/key_mapping.h"
 #include "impl/win32_resources.h"
+#include "impl/window_threads.h"
 
 #include <iostream>
 
@@ -77,11 +78,10 @@ void WinKeyboardHookImpl::Run() {
         std::cout << "SetWindowsHookExW failed: " << error << std::endl;
         return;
     }
-    // The system calls the hook procedure on this thread while it waits in GetMessageW, so it
-    // must keep pumping for as long as the hook is installed.
-    while (IsRunning() && GetMessageW(&msg, nullptr, 0, 0) > 0) {
-        TranslateMessage(&msg);
-        DispatchMessageW(&msg);
+    // The system calls the hook procedure on this thread while it waits for messages, so it
+    // must keep pumping for as long as the hook is installed, until the stop's quit.
+    if (IsRunning()) {
+        (void)win32::PumpMessages();
     }
 }
 

@@ -1,12 +1,15 @@
 #include "impl/win_touch_hook_impl.h"
 
-#include "addon/logging.h"
+#include "core/logging.h"
 #include "core/touch_mapping.h"
 #include "impl/dpi_context.h"
+#include "impl/win32_bridge.h"
 #include "impl/win32_resources.h"
+#include "impl/window_threads.h"
 
+#include <chrono>
 #include <cstdint>
-#include <thread>
+#include <set>
 
 std::shared_ptr<const WinTouchHookImpl::TouchCallback> WinTouchHookImpl::touchCallback;
 std::mutex WinTouchHookImpl::touchCallbackMutex;
@@ -14,6 +17,16 @@ std::mutex WinTouchHookImpl::touchCallbackMutex;
 namespace {
 
 constexpr wchar_t kWindowClass[] = L"TouchHookWindow";
+
+constexpr std::chrono::milliseconds kShutdownWait{2000};
+
+// Process-wide so that the count outlives any touch hook whose threads still end.
+win32::WindowThreads touchThreads;
+
+// The live touch windows, listed by their own thread from the first message to the last, so
+// that a handle found here is never one the system has given to another window since.
+std::mutex windowsMutex;
+std::set<HWND> windows;
 
 // GetTouchInputInfo checks the record size against its own: 40 bytes on ia32, 48 on x64.
 static_assert(sizeof(TOUCHINPUT) == (sizeof(void*) == 8 ? 48 : 40), "TOUCHINPUT layout");
@@ -56,10 +69,23 @@ static LRESULT CALLBACK TouchProxyWndProc(HWND hwnd, UINT message, WPARAM wParam
             }
             return 1;
         }
+        case WM_NCCREATE:
+            try {
+                std::lock_guard<std::mutex> lock(windowsMutex);
+                windows.insert(hwnd);
+            } catch (...) {
+                return FALSE;  // a window that cannot be listed could not be closed at unload
+            }
+            break;
         case WM_DESTROY:
             // The window goes with its target; its thread has nothing left to do.
             PostQuitMessage(0);
             break;
+        case WM_NCDESTROY: {
+            std::lock_guard<std::mutex> lock(windowsMutex);
+            windows.erase(hwnd);
+            break;
+        }
         default:
             break;
     }
@@ -67,7 +93,7 @@ static LRESULT CALLBACK TouchProxyWndProc(HWND hwnd, UINT message, WPARAM wParam
 }
 
 void WinTouchHookImpl::CreateProxyWindow(int hwnd, const TouchCallback& callback) {
-    const HWND target = reinterpret_cast<HWND>(static_cast<intptr_t>(hwnd));
+    const HWND target = win32::ToHwnd(hwnd);
     if (!IsWindow(target)) {
         QLOG(LOG_ERROR) << "invalid hWnd:" << hwnd;
         return;
@@ -80,13 +106,19 @@ void WinTouchHookImpl::CreateProxyWindow(int hwnd, const TouchCallback& callback
     // `next` now holds the previous callback; a window thread may still be calling its own
     // share, which then is the last.
     next.reset();
-    std::thread([this, target]() noexcept {
-        try {
-            MessageLoop(target);
-        } catch (...) {
-            // A failure to log or to allocate ends this window's thread, nothing else.
+    // A failure to log or to allocate ends this window's thread, nothing else.
+    touchThreads.Start([this, target] { MessageLoop(target); });
+}
+
+WinTouchHookImpl::~WinTouchHookImpl() {
+    {
+        std::lock_guard<std::mutex> lock(windowsMutex);
+        for (const HWND hwnd : windows) {
+            PostMessageW(hwnd, WM_CLOSE, 0, 0);
         }
-    }).detach();
+    }
+    // The window threads use this object, and the module may be unloaded right after it.
+    touchThreads.WaitForAll(kShutdownWait);
 }
 
 void WinTouchHookImpl::NotifyTouch(const std::vector<TouchPoint>& points) {
@@ -110,15 +142,7 @@ void WinTouchHookImpl::MessageLoop(HWND target) {
     const int width = rect.right - rect.left;
     const int height = rect.bottom - rect.top;
 
-    WNDCLASSEXW windowClass = {};
-    windowClass.cbSize = sizeof(windowClass);
-    windowClass.lpfnWndProc = TouchProxyWndProc;
-    windowClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-    windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
-    windowClass.lpszClassName = kWindowClass;
-    windowClass.hIconSm = LoadIconW(nullptr, IDI_APPLICATION);
-    // Every window thread registers it; all but the first get "class exists", which is fine.
-    RegisterClassExW(&windowClass);
+    win32::RegisterWindowClass(kWindowClass, TouchProxyWndProc);
 
     win32::UniqueHwnd window(CreateWindowExW(WS_EX_LAYERED | WS_EX_TOOLWINDOW, kWindowClass,
                                              kWindowClass, WS_POPUP | WS_CHILD | WS_VISIBLE, x, y,
@@ -141,19 +165,9 @@ void WinTouchHookImpl::MessageLoop(HWND target) {
     QLOG(LOG_INFO) << "create windows cuccess hwnd:" << hwnd << " parentHWnd:" << target
                    << " x:" << x << " y:" << y << " width:" << width << " height:" << height;
 
-    MSG msg;
-    for (;;) {
-        const BOOL result = GetMessageW(&msg, nullptr, 0, 0);
-        if (result == 0) {
-            break;
-        }
-        if (result == -1) {
-            const DWORD error = GetLastError();
-            QLOG(LOG_WARNING) << "GetMessage break childHWnd:" << hwnd << " err:" << error;
-            break;
-        }
-        TranslateMessage(&msg);
-        DispatchMessageW(&msg);
+    const win32::LoopEnd end = win32::PumpMessages();
+    if (!end.quit) {
+        QLOG(LOG_WARNING) << "GetMessage break childHWnd:" << hwnd << " err:" << end.error;
     }
     QLOG(LOG_INFO) << "end message loop childHWnd:" << hwnd;
     if (!IsWindow(hwnd)) {

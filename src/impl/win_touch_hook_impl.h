@@ -16,6 +16,12 @@ class WinTouchHookImpl {
 public:
     using TouchCallback = std::function<void(const std::vector<TouchPoint>&)>;
 
+    WinTouchHookImpl() = default;
+    // Closes every touch window and waits, with a bound, for their threads to end.
+    ~WinTouchHookImpl();
+    WinTouchHookImpl(const WinTouchHookImpl&) = delete;
+    WinTouchHookImpl& operator=(const WinTouchHookImpl&) = delete;
+
     // Replaces the callback of every touch hook window and opens one more over `hwnd`.
     void CreateProxyWindow(int hwnd, const TouchCallback& callback);
     // The window thread: creates the window and pumps its messages until it is destroyed.

@@ -7,9 +7,6 @@ WndFrame::~WndFrame() = default;
 void WndFrame::ShowFrame(int followHwnd) {
     impl_->ShowFrame(followHwnd);
 }
-void WndFrame::CloseFrameWindowByFollowWindow(int followHwnd) {
-    impl_->CloseFrameWindowByFollowWindow(followHwnd);
-}
 void WndFrame::CloseAllFrameWindow() {
     impl_->CloseAllFrameWindow();
 }

@@ -13,7 +13,6 @@ public:
     WndFrame& operator=(const WndFrame&) = delete;
 
     void ShowFrame(int followHwnd);
-    void CloseFrameWindowByFollowWindow(int followHwnd);
     void CloseAllFrameWindow();
 
 private:

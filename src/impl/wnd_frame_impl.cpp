@@ -1,24 +1,24 @@
 #include "impl/wnd_frame_impl.h"
 
-#include "addon/logging.h"
 #include "core/frame_geometry.h"
+#include "core/logging.h"
 #include "impl/dpi_context.h"
 #include "impl/gdiplus_resources.h"
-#include "impl/overlay_threads.h"
+#include "impl/win32_bridge.h"
 #include "impl/win32_resources.h"
+#include "impl/window_threads.h"
 
 #include <chrono>
 
 namespace {
 
-using overlay::ToHwnd;
-using overlay::ToInt;
+using win32::ToHwnd;
 
 const wchar_t kFrameClassName[] = L"TransparentFollowFrameWindow";
 constexpr std::chrono::milliseconds kShutdownWait{2000};
 
 // Process-wide so that the count outlives any frame manager whose threads still end.
-overlay::WindowThreads frameThreads;
+win32::WindowThreads frameThreads;
 
 }  // namespace
 
@@ -49,23 +49,10 @@ void WndFrameImpl::MessageLoop(int followHwnd) {
     const overlay::Rect desktop = {
         GetSystemMetrics(SM_XVIRTUALSCREEN), GetSystemMetrics(SM_YVIRTUALSCREEN),
         GetSystemMetrics(SM_CXVIRTUALSCREEN), GetSystemMetrics(SM_CYVIRTUALSCREEN)};
-    const overlay::Rect area = overlay::ClipFrameToDesktop(
-        overlay::RectFromEdges(rect.left, rect.top, rect.right, rect.bottom), desktop);
+    const overlay::Rect area = overlay::ClipFrameToDesktop(win32::ToRect(rect), desktop);
 
-    WNDCLASSEXW windowClass = {};
-    windowClass.cbSize = sizeof(windowClass);
-    windowClass.style = 0;
-    windowClass.lpfnWndProc = FrameWndProc;
-    windowClass.hInstance = nullptr;
-    windowClass.hIcon = LoadIconW(nullptr, IDI_APPLICATION);
-    windowClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-    windowClass.hbrBackground = reinterpret_cast<HBRUSH>(static_cast<intptr_t>(COLOR_WINDOW + 1));
-    windowClass.lpszMenuName = nullptr;
-    windowClass.lpszClassName = kFrameClassName;
-    windowClass.hIconSm = LoadIconW(nullptr, IDI_APPLICATION);
-    // Shared by every frame thread: the second registration fails harmlessly, and the class
-    // stays registered, since another frame may be using it.
-    RegisterClassExW(&windowClass);
+    // Shared by every frame thread, and never unregistered, since another frame may use it.
+    win32::RegisterWindowClass(kFrameClassName, FrameWndProc);
 
     win32::UniqueHwnd window(CreateWindowExW(
         WS_EX_LAYERED | WS_EX_TOOLWINDOW | WS_EX_TRANSPARENT | WS_EX_TOPMOST | WS_EX_NOACTIVATE,
@@ -81,7 +68,7 @@ void WndFrameImpl::MessageLoop(int followHwnd) {
     // Shown without taking the activation: a frame that became the foreground window would
     // make every later focus request wait on this thread, even while it closes the frame.
     ShowWindow(window.get(), SW_SHOWNA);
-    const int hwnd = ToInt(window.get());
+    const int hwnd = win32::HandleNumber(window.get());
     const win32::GdiplusSession gdiplus;
     if (area.width > 0 && area.height > 0) {
         FillWindow(hwnd, area.x, area.y, area.width, area.height);
@@ -97,20 +84,11 @@ void WndFrameImpl::MessageLoop(int followHwnd) {
                    << " followHWnd:" << followHwnd << " x:" << area.x << " y:" << area.y
                    << " width:" << area.width << " height:" << area.height;
 
-    MSG msg;
-    for (;;) {
-        const BOOL got = GetMessageW(&msg, nullptr, 0, 0);
-        if (got == 0) {
-            (void)window.release();  // WM_QUIT follows WM_DESTROY: the window is gone
-            break;
-        }
-        if (got == -1) {
-            const DWORD error = GetLastError();
-            QLOG(LOG_WARNING) << "GetMessage break hwnd:" << hwnd << " err : " << error;
-            break;
-        }
-        TranslateMessage(&msg);
-        DispatchMessageW(&msg);
+    const win32::LoopEnd end = win32::PumpMessages();
+    if (end.quit) {
+        (void)window.release();  // WM_QUIT follows WM_DESTROY: the window is gone
+    } else {
+        QLOG(LOG_WARNING) << "GetMessage break hwnd:" << hwnd << " err : " << end.error;
     }
 }
 
@@ -166,19 +144,6 @@ void WndFrameImpl::CloseWindow(int hwnd) {
     } else {
         const DWORD error = GetLastError();
         QLOG(LOG_ERROR) << "PostMessage WM_CLOSE err:" << error << " childHWnd:" << hwnd;
-    }
-}
-
-void WndFrameImpl::CloseFrameWindowByFollowWindow(int followHwnd) {
-    QLOG(LOG_INFO) << "close frame window by followHWnd:" << followHwnd;
-    std::lock_guard<std::mutex> lock(framesMutex);
-    for (auto entry = frames.begin(); entry != frames.end();) {
-        if (entry->second == followHwnd) {
-            CloseWindow(entry->first);
-            entry = frames.erase(entry);
-        } else {
-            ++entry;
-        }
     }
 }
 

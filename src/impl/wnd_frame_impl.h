@@ -24,7 +24,6 @@ public:
     // Paints the frame: a key-colour background made transparent and an opaque 2-pixel border.
     static void FillWindow(int hwnd, int x, int y, int width, int height);
     static void CloseWindow(int hwnd);
-    void CloseFrameWindowByFollowWindow(int followHwnd);
     void CloseAllFrameWindow();
     static LRESULT CALLBACK FrameWndProc(HWND hwnd, UINT message, WPARAM wParam,
                                          LPARAM lParam) noexcept;

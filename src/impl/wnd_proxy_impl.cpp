@@ -3,11 +3,12 @@
 // creation, focus, blur and end to JavaScript.
 #include "impl/wnd_proxy_impl.h"
 
-#include "addon/logging.h"
+#include "core/logging.h"
 #include "core/proxy_forwarding.h"
 #include "impl/dpi_context.h"
-#include "impl/overlay_threads.h"
+#include "impl/win32_bridge.h"
 #include "impl/win32_resources.h"
+#include "impl/window_threads.h"
 
 #include <orlix/string_conversion.h>
 #include <orlix/uuid.h>
@@ -21,8 +22,7 @@
 
 namespace {
 
-using overlay::ToHwnd;
-using overlay::ToInt;
+using win32::ToHwnd;
 
 using Callback = std::function<void(int)>;
 // Window threads call the callbacks without a lock while the JavaScript thread may replace or
@@ -40,7 +40,7 @@ bool closingAll = false;  // set while the manager is going away: late windows d
 CallbackSlot windowCloseCallback;
 CallbackSlot focusCallback;
 CallbackSlot blurCallback;
-overlay::WindowThreads proxyThreads;
+win32::WindowThreads proxyThreads;
 
 constexpr std::chrono::milliseconds kShutdownWait{2000};
 
@@ -86,7 +86,7 @@ bool GetParentHWnd(int childHwnd, int& parentHwnd) {
 
 LRESULT CALLBACK ProxyWndProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) noexcept {
     try {
-        const int self = ToInt(hwnd);
+        const int self = win32::HandleNumber(hwnd);
         switch (message) {
             case WM_DESTROY:
                 PostQuitMessage(0);
@@ -126,7 +126,7 @@ LRESULT CALLBACK ProxyWndProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPa
                         const HWND parentWindow = ToHwnd(parent);
                         for (const overlay::TouchStep& step :
                              overlay::PlanTouchForwarding(touches)) {
-                            POINT p = {step.screen.x, step.screen.y};
+                            POINT p = win32::ToPOINT(step.screen);
                             if (!ScreenToClient(parentWindow, &p)) {
                                 const DWORD error = GetLastError();
                                 QLOG(LOG_ERROR)
@@ -135,8 +135,8 @@ LRESULT CALLBACK ProxyWndProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPa
                             if (step.message == 0) {
                                 break;
                             }
-                            const LPARAM point = static_cast<LPARAM>(overlay::LParamFromPoint(
-                                {static_cast<int32_t>(p.x), static_cast<int32_t>(p.y)}));
+                            const LPARAM point =
+                                static_cast<LPARAM>(overlay::LParamFromPoint(win32::ToPoint(p)));
                             if (!PostMessageW(parentWindow, step.message, wParam, point)) {
                                 const DWORD error = GetLastError();
                                 QLOG(LOG_ERROR) << "post touch message to parentHWnd:" << parent
@@ -162,7 +162,7 @@ LRESULT CALLBACK ProxyWndProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPa
             return 1;
         }
         const overlay::Point client = overlay::PointFromLParam(static_cast<int64_t>(lParam));
-        POINT p = {client.x, client.y};
+        POINT p = win32::ToPOINT(client);
         if (!ClientToScreen(hwnd, &p)) {
             const DWORD error = GetLastError();
             QLOG(LOG_ERROR) << "ClientToScreen err:" << error << " childHWnd:" << self;
@@ -171,8 +171,7 @@ LRESULT CALLBACK ProxyWndProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPa
             const DWORD error = GetLastError();
             QLOG(LOG_ERROR) << "ScreenToClient err:" << error << " parentHWnd:" << parent;
         }
-        const LPARAM point = static_cast<LPARAM>(
-            overlay::LParamFromPoint({static_cast<int32_t>(p.x), static_cast<int32_t>(p.y)}));
+        const LPARAM point = static_cast<LPARAM>(overlay::LParamFromPoint(win32::ToPoint(p)));
         if (!PostMessageW(ToHwnd(parent), message, wParam, point)) {
             const DWORD error = GetLastError();
             QLOG(LOG_ERROR) << "post mouse message to parentHWnd:" << parent << " msg:" << message
@@ -223,18 +222,7 @@ void WndProxyImpl::MessageLoop(int parentHwnd, int x, int y, int width, int heig
     // A class of its own for every window, so that no two proxy windows share a class.
     const std::string name = "TransparentWindow" + Orlix::Uuid::Create().ToString("-", true);
     const std::wstring className = Orlix::AnsiToWide(name);
-    WNDCLASSEXW windowClass = {};
-    windowClass.cbSize = sizeof(windowClass);
-    windowClass.style = 0;
-    windowClass.lpfnWndProc = ProxyWndProc;
-    windowClass.hInstance = nullptr;
-    windowClass.hIcon = nullptr;
-    windowClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-    windowClass.hbrBackground = reinterpret_cast<HBRUSH>(static_cast<intptr_t>(COLOR_WINDOW + 1));
-    windowClass.lpszMenuName = nullptr;
-    windowClass.lpszClassName = className.c_str();
-    windowClass.hIconSm = LoadIconW(nullptr, IDI_APPLICATION);
-    RegisterClassExW(&windowClass);
+    win32::RegisterWindowClass(className.c_str(), ProxyWndProc);
     const ClassRegistration registration(className);
 
     win32::UniqueHwnd window(CreateWindowExW(WS_EX_LAYERED | WS_EX_TOOLWINDOW, className.c_str(),
@@ -251,7 +239,7 @@ void WndProxyImpl::MessageLoop(int parentHwnd, int x, int y, int width, int heig
         }
         return;
     }
-    const int hwnd = ToInt(window.get());
+    const int hwnd = win32::HandleNumber(window.get());
     if (!RegisterTouchWindow(window.get(), TWF_WANTPALM)) {
         const DWORD error = GetLastError();
         QLOG(LOG_ERROR) << "RegisterTouchWindow err:" << error;
@@ -277,21 +265,12 @@ void WndProxyImpl::MessageLoop(int parentHwnd, int x, int y, int width, int heig
     QLOG(LOG_INFO) << "create windows cuccess hwnd:" << hwnd << " parentHWnd:" << parentHwnd
                    << " x:" << x << " y:" << y << " width:" << width << " height:" << height;
 
-    MSG msg;
-    for (;;) {
-        const BOOL got = GetMessageW(&msg, nullptr, 0, 0);
-        if (got == 0) {
-            // WM_QUIT comes from WM_DESTROY only: the window is gone already.
-            (void)window.release();
-            break;
-        }
-        if (got == -1) {
-            const DWORD error = GetLastError();
-            QLOG(LOG_WARNING) << "GetMessage break childHWnd:" << hwnd << " err : " << error;
-            break;
-        }
-        TranslateMessage(&msg);
-        DispatchMessageW(&msg);
+    const win32::LoopEnd end = win32::PumpMessages();
+    if (end.quit) {
+        // WM_QUIT comes from WM_DESTROY only: the window is gone already.
+        (void)window.release();
+    } else {
+        QLOG(LOG_WARNING) << "GetMessage break childHWnd:" << hwnd << " err : " << end.error;
     }
     // A window that CloseAllWindow already unlisted ends without a report, however late its
     // thread gets here (a newer close callback may be set by then).

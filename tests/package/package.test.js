@@ -37,7 +37,7 @@ test('the typings accept real usage and reject misuse', () => {
 });
 
 test('the typings declare the 32 exports in the module order', () => {
-  const order = fs.readFileSync(path.join(repo, 'src', 'addon', 'dllmain.cpp'), 'utf8');
+  const order = fs.readFileSync(path.join(repo, 'src', 'addon', 'exports.cpp'), 'utf8');
   const table = [...order.matchAll(/^\s+\{"(\w+)", /gm)].map((m) => m[1]);
   assert.equal(table.length, 32);
   assert.deepEqual(declaredFunctions(), table);

@@ -1,4 +1,4 @@
-#include "addon/logging.h"
+#include "core/logging.h"
 
 #include <gtest/gtest.h>
 

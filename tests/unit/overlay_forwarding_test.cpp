@@ -64,8 +64,7 @@ TEST(OverlayTouch, MovesAndLiftsBecomeMouseMessagesADownEndsTheTurn) {
     EXPECT_FALSE(overlay::TouchRegistrationFailureIsFatal(120));  // no touch on this system
     EXPECT_TRUE(overlay::TouchRegistrationFailureIsFatal(5));     // access denied
 
-    const uint32_t move = overlay::kTouchEventMove, down = overlay::kTouchEventDown,
-                   up = overlay::kTouchEventUp;
+    const uint32_t move = 0x1, down = 0x2, up = 0x4;  // TOUCHEVENTF_MOVE, _DOWN, _UP
     struct Row {
         const char* name;
         std::vector<TouchRecord> records;

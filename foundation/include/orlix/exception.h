@@ -82,5 +82,8 @@ public:
 // The system's message text for a Win32 error code, UTF-8, trailing line break included;
 // "" for a code the system does not know. Never throws for a bad code. Windows only.
 std::string FormatSystemError(std::uint32_t code);
+// The same from the message table of a loaded module (a handle of it, loaded as data or not)
+// instead of the system's; "" for a code it does not hold.
+std::string FormatModuleError(const void* module, std::uint32_t code);
 
 }  // namespace Orlix

@@ -1,11 +1,11 @@
 // Entry points that only tests use, on top of the module's own 32 exports. Never shipped.
-#include "addon/dllmain.h"
-#include "addon/logging.h"
+#include "addon/exports.h"
 #include "addon/quarnel_addon.h"
+#include "core/logging.h"
 #include "impl/input_integrity.h"
-#include "impl/win32_resources.h"
 #include "impl/operation_result.h"
-#include "impl/text_conversion.h"
+#include "impl/win32_bridge.h"
+#include "impl/win32_resources.h"
 
 #include <atomic>
 #include <chrono>
@@ -223,8 +223,7 @@ napi_value IntegrityLevels(napi_env env, napi_callback_info info) {
     napi_value argv[1];
     Args(env, info, argv);
     DWORD pid = 0;
-    GetWindowThreadProcessId(
-        reinterpret_cast<HWND>(static_cast<intptr_t>(napi::get_int32(env, argv[0]))), &pid);
+    GetWindowThreadProcessId(win32::ToHwnd(napi::get_int32(env, argv[0])), &pid);
     const win32::UniqueHandle process(OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid));
     const std::optional<uint32_t> levels[] = {
         HostIntegrityLevel(),
@@ -244,7 +243,7 @@ napi_value ErrorText(napi_env env, napi_callback_info info) {
     napi_value argv[1];
     Args(env, info, argv);
     const auto code = static_cast<uint32_t>(napi::get_int32(env, argv[0]));
-    return napi::make_string(env, Utf16ToUtf8(ErrorCodeText(code)));
+    return napi::make_string(env, ErrorCodeText(code));
 }
 
 napi_value HookTouchEvent(napi_env env, napi_callback_info info) {

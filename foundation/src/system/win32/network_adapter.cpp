@@ -19,6 +19,15 @@
 
 namespace Orlix {
 
+// The portable rules keep copies of these so that they are tested without Windows.
+static_assert(detail::kIfTypeEthernet == IF_TYPE_ETHERNET_CSMACD &&
+                  detail::kIfTypeSoftwareLoopback == IF_TYPE_SOFTWARE_LOOPBACK &&
+                  detail::kIfTypeIeee80211 == IF_TYPE_IEEE80211,
+              "interface types");
+static_assert(NCS_CONNECTED == 2 && NCS_MEDIA_DISCONNECTED == 7 && NCS_AUTHENTICATING == 8 &&
+                  NCS_AUTHENTICATION_SUCCEEDED == 9,
+              "the connection statuses IsEnabledConnectionStatus names");
+
 namespace {
 
 // Spelled out rather than taken from the SDK's uuid library, which not every toolchain ships

@@ -1,4 +1,4 @@
-#include "impl/overlay_threads.h"
+#include "impl/window_threads.h"
 
 #include "impl/win32_resources.h"
 
@@ -6,7 +6,7 @@
 #include <system_error>
 #include <utility>
 
-namespace overlay {
+namespace win32 {
 
 namespace {
 
@@ -61,4 +61,32 @@ bool WindowThreads::WaitForAll(std::chrono::milliseconds timeout) {
     return allEnded_.wait_for(lock, timeout, [this] { return running_ == 0; });
 }
 
-}  // namespace overlay
+void RegisterWindowClass(const wchar_t* name, WNDPROC procedure) noexcept {
+    WNDCLASSEXW windowClass = {};
+    windowClass.cbSize = sizeof(windowClass);
+    windowClass.lpfnWndProc = procedure;
+    windowClass.hIcon = LoadIconW(nullptr, IDI_APPLICATION);
+    windowClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+    windowClass.hbrBackground = reinterpret_cast<HBRUSH>(static_cast<intptr_t>(COLOR_WINDOW + 1));
+    windowClass.lpszClassName = name;
+    windowClass.hIconSm = LoadIconW(nullptr, IDI_APPLICATION);
+    RegisterClassExW(&windowClass);
+}
+
+LoopEnd PumpMessages() noexcept {
+    MSG msg;
+    for (;;) {
+        const BOOL got = GetMessageW(&msg, nullptr, 0, 0);
+        if (got == 0) {
+            return {true, 0};
+        }
+        if (got == -1) {
+            const DWORD error = GetLastError();
+            return {false, error};
+        }
+        TranslateMessage(&msg);
+        DispatchMessageW(&msg);
+    }
+}
+
+}  // namespace win32

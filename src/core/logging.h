@@ -11,7 +11,8 @@ enum LogSeverity : int { LOG_INFO = 1, LOG_WARNING = 2, LOG_ERROR = 3 };
 using LogSink = void (*)(const char* file, int line, const char* func, int severity,
                          const char* text);
 
-// Null until a log callback is set; from then on ForwardLogToJs.
+// Null until a log callback is set; from then on the add-on's sink, which queues the record
+// for the JavaScript thread.
 extern std::atomic<LogSink> logSink;
 
 // One record: streamed into at the log site, handed to its sink when it ends.

@@ -1,6 +1,8 @@
 #pragma once
 
-// What the proxy and frame windows share: handle conversion and their detached threads.
+// What every window thread of the module shares: its start, its count, its window class and
+// its message loop. The proxy, frame and touch windows each live on a thread of their own;
+// the keyboard hook's thread pumps the same loop.
 #include <windows.h>
 
 #include <chrono>
@@ -9,16 +11,7 @@
 #include <functional>
 #include <mutex>
 
-namespace overlay {
-
-// Handles cross the JavaScript boundary as signed 32-bit numbers; the system sign-extends them
-// to pointer size, so a handle read back from a 64-bit HWND compares equal.
-inline HWND ToHwnd(int handle) {
-    return reinterpret_cast<HWND>(static_cast<intptr_t>(handle));
-}
-inline int ToInt(HWND hwnd) {
-    return static_cast<int>(reinterpret_cast<intptr_t>(hwnd));
-}
+namespace win32 {
 
 // The window threads of one kind. Nobody joins them: each ends with its window. They are
 // counted so that an orderly unload can wait, with a bound, until none of them still runs
@@ -49,4 +42,19 @@ private:
     int running_ = 0;
 };
 
-}  // namespace overlay
+// Registers a class for this module's windows: the arrow cursor, the window colour behind,
+// the application icon. A class that exists already is left as it is, so every thread of a
+// kind may register the kind's class before it makes its window.
+void RegisterWindowClass(const wchar_t* name, WNDPROC procedure) noexcept;
+
+// How a message loop ended: at WM_QUIT, or when GetMessage failed (with its error code).
+struct LoopEnd {
+    bool quit = false;
+    DWORD error = 0;
+};
+
+// Pumps the calling thread's messages, translated and dispatched, until WM_QUIT or a failed
+// GetMessage.
+LoopEnd PumpMessages() noexcept;
+
+}  // namespace win32

@@ -1,19 +1,14 @@
-// Single-instance process launch, machine registry string, hidden-file test, run mode and MAC
-// addresses.
+// Single-instance process launch: every other instance of the program ends first, except the
+// host's own kin.
 #include "impl/quarnel_impl.h"
 
-#include "addon/logging.h"
-#include "core/network_adapter_logic.h"
+#include "core/logging.h"
 #include "core/process_launch.h"
-#include "impl/text_conversion.h"
+#include "impl/win32_bridge.h"
 #include "impl/win32_resources.h"
 
-#include <orlix/environment.h>
-#include <orlix/exception.h>
-#include <orlix/network_adapter.h>
 #include <orlix/process.h>
 #include <orlix/string_conversion.h>
-#include <orlix/win_registry.h>
 
 #include <map>
 #include <set>
@@ -63,24 +58,23 @@ OperationResult QuarnelImpl::StartProcess(const std::string& exe,
         }
     }
     if (plan.rememberedRunning) {
-        return OperationResult(true, rememberedPid);
+        const DWORD error = GetLastError();
+        return OperationResult(true, rememberedPid, error);
     }
 
-    const std::wstring exeWide = Utf8ToUtf16(exe);
-    const std::wstring workDirWide = Utf8ToUtf16(workDir);
+    const std::wstring exeWide = win32::Wide(exe);
+    const std::wstring workDirWide = win32::Wide(workDir);
     std::wstring commandLine;
     if (!args.empty()) {
         std::vector<std::wstring> argsWide;
         for (const std::string& arg : args) {
-            argsWide.push_back(Utf8ToUtf16(arg));
+            argsWide.push_back(win32::Wide(arg));
         }
         commandLine = BuildCommandLine(exeWide, argsWide);
     }
     if (!CommandLineFits(commandLine.size())) {
         QLOG(LOG_ERROR) << "command line too long length:" << commandLine.size() << " exe:" << exe;
-        // Set after the log record, which may itself change the last error.
-        SetLastError(ERROR_FILENAME_EXCED_RANGE);
-        return OperationResult(false, 0);
+        return OperationResult(false, 0, ERROR_FILENAME_EXCED_RANGE);
     }
     // CreateProcessW may write into the command line.
     std::vector<wchar_t> commandBuffer(commandLine.begin(), commandLine.end());
@@ -98,8 +92,8 @@ OperationResult QuarnelImpl::StartProcess(const std::string& exe,
         args.empty() ? exeWide.c_str() : nullptr, args.empty() ? nullptr : commandBuffer.data(),
         nullptr, nullptr, FALSE, flags, nullptr,
         workDirWide.empty() ? nullptr : workDirWide.c_str(), &startup, &info);
+    const DWORD error = GetLastError();
     if (!created) {
-        const DWORD error = GetLastError();
         QLOG(LOG_ERROR) << "CreateProcess err:" << error
                         << " cmd:" << Orlix::WideToUtf8(commandLine)
                         << " exe:" << Orlix::WideToUtf8(exeWide)
@@ -113,54 +107,5 @@ OperationResult QuarnelImpl::StartProcess(const std::string& exe,
                    << " exe:" << Orlix::WideToUtf8(exeWide)
                    << " workDir:" << Orlix::WideToUtf8(workDirWide) << " pid:" << pid;
     launchedPids_[exe] = pid;
-    return OperationResult(true, pid);
-}
-
-std::string QuarnelImpl::GetMachineRegString(const std::string& keyPath,
-                                             const std::string& itemKey) {
-    try {
-        Orlix::WinRegistry key(HKEY_LOCAL_MACHINE, keyPath, true, false, true);
-        const std::string data = key.GetString(itemKey, "");
-        QLOG(LOG_INFO) << "get data:" << data << " from reg:" << keyPath << " itemKey:" << itemKey;
-        return data;
-    } catch (const Orlix::FrameworkException& e) {
-        QLOG(LOG_ERROR) << "RepairRegService fail and restart qk4:" << e.DisplayText();
-        return std::string();
-    }
-}
-
-bool QuarnelImpl::IsHiddenFile(const std::string& path) {
-    const DWORD attributes = GetFileAttributesW(Utf8ToUtf16(path).c_str());
-    if (attributes == INVALID_FILE_ATTRIBUTES) {
-        const DWORD error = GetLastError();
-        QLOG(LOG_ERROR) << "GetFileAttributesW err:" << error;
-        return false;
-    }
-    QLOG(LOG_INFO) << "get dwAttrs:" << attributes;
-    return (attributes & FILE_ATTRIBUTE_HIDDEN) != 0;
-}
-
-void QuarnelImpl::SetUserEnvironment(const std::string& name, const std::string& value) {
-    static const std::string environmentKey = "Environment";
-    try {
-        Orlix::Environment::Set(name, value);
-        Orlix::WinRegistry key(HKEY_CURRENT_USER, environmentKey, false, false, true);
-        key.SetString(name, value);
-        // Running programs (the shell above all) reload their environment block on this.
-        DWORD_PTR ignored = 0;
-        SendMessageTimeoutA(HWND_BROADCAST, WM_SETTINGCHANGE, 0,
-                            reinterpret_cast<LPARAM>("Environment"), SMTO_ABORTIFHUNG, 5000,
-                            &ignored);
-        QLOG(LOG_INFO) << "set success key:" << name << " value:" << value;
-    } catch (const std::exception& e) {
-        QLOG(LOG_ERROR) << e.what();
-    }
-}
-
-std::vector<std::string> QuarnelImpl::GetMacAddresses() {
-    const std::vector<std::string> texts = PhysicalMacTexts(Orlix::NetworkAdapter::List());
-    for (const std::string& text : texts) {
-        QLOG(LOG_INFO) << "get mac:" << text;
-    }
-    return texts;
+    return OperationResult(true, pid, error);
 }

@@ -1,0 +1,67 @@
+// Display queries: the virtual desktop's extent and the primary monitor's mode.
+#include "impl/quarnel_impl.h"
+
+#include "core/desktop_geometry.h"
+#include "core/logging.h"
+#include "impl/dpi_context.h"
+
+#include <vector>
+
+namespace {
+
+BOOL CALLBACK AddMonitor(HMONITOR, HDC, LPRECT rect, LPARAM list) noexcept {
+    try {
+        reinterpret_cast<std::vector<DisplayRect>*>(list)->push_back(
+            {rect->left, rect->top, rect->right - rect->left, rect->bottom - rect->top});
+        return TRUE;
+    } catch (...) {
+        return FALSE;  // out of memory: the displays measured so far have to do
+    }
+}
+
+}  // namespace
+
+void QuarnelImpl::GetDeskRect(int& width, int& height) {
+    std::vector<DisplayRect> displays;
+    DISPLAY_DEVICEW device = {};
+    device.cb = sizeof(device);
+    for (DWORD index = 0; EnumDisplayDevicesW(nullptr, index, &device, 0); ++index) {
+        const std::wstring name(device.DeviceName);
+        DEVMODEW mode = {};
+        mode.dmSize = sizeof(mode);
+        mode.dmDriverExtra = 0;
+        // Adapters without a current mode are not part of the desktop.
+        if (!EnumDisplaySettingsW(name.c_str(), ENUM_CURRENT_SETTINGS, &mode)) {
+            continue;
+        }
+        const DisplayRect display{mode.dmPosition.x, mode.dmPosition.y,
+                                  static_cast<int32_t>(mode.dmPelsWidth),
+                                  static_cast<int32_t>(mode.dmPelsHeight)};
+        QLOG(LOG_INFO) << "EnumDisplaySettings x:" << display.x << " y:" << display.y
+                       << " width:" << display.width << " height:" << display.height;
+        displays.push_back(display);
+    }
+    // The monitors too: a display whose mode the system does not tell (Wine's Xinerama heads
+    // report 0 x 0) still spans part of the desktop. Physical, as the callers run per-monitor
+    // aware; where they cannot, these are the scaled ones and never exceed the modes.
+    EnumDisplayMonitors(nullptr, nullptr, AddMonitor, reinterpret_cast<LPARAM>(&displays));
+    if (const std::optional<DesktopSize> size = DesktopExtent(displays)) {
+        width = size->width;
+        height = size->height;
+    }
+    QLOG(LOG_INFO) << "width:" << width << " height:" << height;
+}
+
+void QuarnelImpl::GetMainMonitorRect(int& x, int& y, int& width, int& height) {
+    const win32::PerMonitorDpiScope dpi;
+    // Zeroed, so that a failed query reports an empty rectangle rather than stack contents.
+    DEVMODEW mode = {};
+    mode.dmSize = sizeof(mode);
+    mode.dmDriverExtra = 0;
+    const BOOL ret = EnumDisplaySettingsW(nullptr, ENUM_CURRENT_SETTINGS, &mode);
+    QLOG(LOG_INFO) << "EnumDisplaySettingsW ret:" << ret;
+    x = mode.dmPosition.x;
+    y = mode.dmPosition.y;
+    width = static_cast<int>(mode.dmPelsWidth);
+    height = static_cast<int>(mode.dmPelsHeight);
+}
