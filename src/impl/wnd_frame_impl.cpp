@@ -49,8 +49,9 @@ void WndFrameImpl::MessageLoop(int followHwnd) {
     const overlay::Rect desktop = {
         GetSystemMetrics(SM_XVIRTUALSCREEN), GetSystemMetrics(SM_YVIRTUALSCREEN),
         GetSystemMetrics(SM_CXVIRTUALSCREEN), GetSystemMetrics(SM_CYVIRTUALSCREEN)};
-    const overlay::Rect area = overlay::ClipFrameToDesktop(
+    const overlay::FramePlacement placement = overlay::PlaceFrame(
         overlay::RectFromEdges(rect.left, rect.top, rect.right, rect.bottom), desktop);
+    const overlay::Rect& area = placement.area;
 
     WNDCLASSEXW windowClass = {};
     windowClass.cbSize = sizeof(windowClass);
@@ -84,7 +85,7 @@ void WndFrameImpl::MessageLoop(int followHwnd) {
     const int hwnd = ToInt(window.get());
     const win32::GdiplusSession gdiplus;
     if (area.width > 0 && area.height > 0) {
-        FillWindow(hwnd, area.x, area.y, area.width, area.height);
+        FillWindow(hwnd, area, placement.sides);
     }
     {
         std::lock_guard<std::mutex> lock(framesMutex);
@@ -114,7 +115,10 @@ void WndFrameImpl::MessageLoop(int followHwnd) {
     }
 }
 
-void WndFrameImpl::FillWindow(int hwnd, int x, int y, int width, int height) {
+void WndFrameImpl::FillWindow(int hwnd, const overlay::Rect& area,
+                              const overlay::FrameSides& sides) {
+    const int width = area.width;
+    const int height = area.height;
     const HWND frame = ToHwnd(hwnd);
     const win32::WindowDc windowDc(frame);
     const win32::UniqueHdc memoryDc(CreateCompatibleDC(windowDc.get()));
@@ -142,13 +146,16 @@ void WndFrameImpl::FillWindow(int hwnd, int x, int y, int width, int height) {
         Gdiplus::DllExports::GdipCreateSolidFill(overlay::kFrameBorderArgb, &fill);
         brush.reset(fill);
     }
-    for (const overlay::Rect& r : overlay::FrameBorderRects(width, height)) {
+    for (const overlay::Rect& r : overlay::FrameBorderRects(width, height, sides)) {
+        if (r.width <= 0 || r.height <= 0) {
+            continue;
+        }
         Gdiplus::DllExports::GdipFillRectangleI(graphics.get(), brush.get(), r.x, r.y, r.width,
                                                 r.height);
     }
     const win32::GraphicsDc sourceDc(graphics.get());
 
-    POINT destination = {x, y};
+    POINT destination = {area.x, area.y};
     SIZE size = {width, height};
     POINT source = {0, 0};
     // Ignored without ULW_ALPHA; only the colour key makes the background transparent.
