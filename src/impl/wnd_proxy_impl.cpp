@@ -308,7 +308,12 @@ void WndProxyImpl::MessageLoop(int parentHwnd, int x, int y, int width, int heig
 
 bool WndProxyImpl::ResizeWindow(int hwnd, int x, int y, int width, int height) {
     const win32::PerMonitorDpiScope dpi;
-    if (!MoveWindow(ToHwnd(hwnd), x, y, width, height, TRUE)) {
+    // Asked from another thread, the move is posted to the window's own and made there: sent,
+    // it would hold the caller until that thread is done, and hiding a window (one moved off
+    // the desktop, say) can take it seconds (2 s under Wine without a window manager). The
+    // window's thread runs per-monitor aware, so the rectangle stays in physical pixels.
+    if (!SetWindowPos(ToHwnd(hwnd), nullptr, x, y, width, height,
+                      SWP_NOZORDER | SWP_NOACTIVATE | SWP_ASYNCWINDOWPOS)) {
         const DWORD error = GetLastError();
         QLOG(LOG_ERROR) << "MoveWindow err:" << error << " hWnd:" << hwnd << " x:" << x
                         << " y:" << y << " width:" << width << " height:" << height;
