@@ -105,9 +105,11 @@ LRESULT CALLBACK ProxyWndProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPa
                 return 1;
             case WM_TOUCH: {
                 // Posted, never sent: the parent's thread (another process) must not hold up
-                // this one. The input handle is closed on every path, and DefWindowProc never
-                // sees the message, so the system makes no mouse messages of its own from it.
-                const HTOUCHINPUT input = reinterpret_cast<HTOUCHINPUT>(lParam);
+                // this one. The input handle is closed on every path, a failed allocation
+                // included, and DefWindowProc never sees the message, so the system makes no
+                // mouse messages of its own from it.
+                const win32::UniqueTouchInput owner(reinterpret_cast<HTOUCHINPUT>(lParam));
+                const HTOUCHINPUT input = owner.get();
                 const UINT count = overlay::TouchInputCount(wParam);
                 int parent = 0;
                 if (overlay::ForwardsTouch(count) && GetParentHWnd(self, parent)) {
@@ -146,7 +148,6 @@ LRESULT CALLBACK ProxyWndProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPa
                         }
                     }
                 }
-                CloseTouchInputHandle(input);
                 return 1;
             }
             default:
