@@ -49,22 +49,22 @@ inline Rect RectFromEdges(int32_t left, int32_t top, int32_t right, int32_t bott
     return {left, top, right - left, bottom - top};
 }
 
-struct FramePlacement {
+struct DesktopPlacement {
     Rect area;
     FrameSides sides;
 };
 
-// Where a frame goes for a followed window: only over what lies on the virtual desktop. The
-// frame's picture is a bitmap of the frame's size, and a window can be far larger than any
-// desktop (the system allows 32767 pixels a side): drawn whole it would take gigabytes and
-// minutes, with the frame's thread deaf to every message meanwhile.
+// Where an overlay (a frame, a proxy window) over a window goes: only over what lies on the
+// virtual desktop. A frame's picture is a bitmap of the frame's size, and a window can be far
+// larger than any desktop (the system allows 32767 pixels a side): drawn whole it would take
+// gigabytes and minutes, with the frame's thread deaf to every message meanwhile.
 //
 // An edge that runs off the desktop gets no border (it was out of sight) and stops one pixel
-// short of the desktop's edge, whose pixels would only have been transparent: a topmost window
-// covering a whole display is taken for a full-screen application (the shell changes its
-// behaviour for it, and under Wine without a window manager hiding it waits 2 s, deaf to
-// every message). A window entirely off the desktop gives an empty rectangle.
-inline FramePlacement PlaceFrame(const Rect& window, const Rect& desktop) {
+// short of the desktop's edge: a window covering a whole display is taken for a full-screen
+// application (the shell changes its behaviour for a topmost one, and under Wine without a
+// window manager each hide or close of it waits 2 s, its thread deaf to every message). A
+// window entirely off the desktop gives an empty rectangle.
+inline DesktopPlacement PlaceOnDesktop(const Rect& window, const Rect& desktop) {
     const int64_t windowRight = int64_t{window.x} + window.width;
     const int64_t windowBottom = int64_t{window.y} + window.height;
     const int64_t desktopRight = int64_t{desktop.x} + desktop.width;

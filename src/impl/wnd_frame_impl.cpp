@@ -49,7 +49,7 @@ void WndFrameImpl::MessageLoop(int followHwnd) {
     const overlay::Rect desktop = {
         GetSystemMetrics(SM_XVIRTUALSCREEN), GetSystemMetrics(SM_YVIRTUALSCREEN),
         GetSystemMetrics(SM_CXVIRTUALSCREEN), GetSystemMetrics(SM_CYVIRTUALSCREEN)};
-    const overlay::FramePlacement placement = overlay::PlaceFrame(
+    const overlay::DesktopPlacement placement = overlay::PlaceOnDesktop(
         overlay::RectFromEdges(rect.left, rect.top, rect.right, rect.bottom), desktop);
     const overlay::Rect& area = placement.area;
 

@@ -4,6 +4,7 @@
 #include "impl/wnd_proxy_impl.h"
 
 #include "addon/logging.h"
+#include "core/frame_geometry.h"
 #include "core/proxy_forwarding.h"
 #include "impl/dpi_context.h"
 #include "impl/overlay_threads.h"
@@ -72,6 +73,19 @@ public:
 private:
     std::wstring name_;
 };
+
+// The rectangle a proxy asked for at x, y, width, height takes: cut to the desktop as frames
+// are (overlay::PlaceOnDesktop), since input arrives only there and a proxy covering a whole
+// display is taken for a full-screen window. One entirely off the desktop stays as asked.
+// Screen coordinates in physical pixels: the caller runs per-monitor aware.
+overlay::Rect ProxyArea(int x, int y, int width, int height) {
+    const overlay::Rect asked = {x, y, width, height};
+    const overlay::Rect desktop = {
+        GetSystemMetrics(SM_XVIRTUALSCREEN), GetSystemMetrics(SM_YVIRTUALSCREEN),
+        GetSystemMetrics(SM_CXVIRTUALSCREEN), GetSystemMetrics(SM_CYVIRTUALSCREEN)};
+    const overlay::Rect area = overlay::PlaceOnDesktop(asked, desktop).area;
+    return area.width > 0 && area.height > 0 ? area : asked;
+}
 
 bool GetParentHWnd(int childHwnd, int& parentHwnd) {
     std::lock_guard<std::mutex> lock(proxyMutex);
@@ -238,10 +252,13 @@ void WndProxyImpl::MessageLoop(int parentHwnd, int x, int y, int width, int heig
     RegisterClassExW(&windowClass);
     const ClassRegistration registration(className);
 
+    // Made where it goes: a window that ever covered a whole display stays a full-screen one
+    // for Wine.
+    const overlay::Rect area = ProxyArea(x, y, width, height);
     win32::UniqueHwnd window(CreateWindowExW(WS_EX_LAYERED | WS_EX_TOOLWINDOW, className.c_str(),
-                                             className.c_str(), WS_POPUP | WS_CHILD | WS_VISIBLE, x,
-                                             y, width, height, ToHwnd(parentHwnd), nullptr, nullptr,
-                                             nullptr));
+                                             className.c_str(), WS_POPUP | WS_CHILD | WS_VISIBLE,
+                                             area.x, area.y, area.width, area.height,
+                                             ToHwnd(parentHwnd), nullptr, nullptr, nullptr));
     if (!window) {
         const DWORD error = GetLastError();
         QLOG(LOG_ERROR) << "CreateWindowEx err:" << error << " x:" << x << " y:" << y
@@ -313,7 +330,8 @@ bool WndProxyImpl::ResizeWindow(int hwnd, int x, int y, int width, int height) {
     // it would hold the caller until that thread is done, and hiding a window (one moved off
     // the desktop, say) can take it seconds (2 s under Wine without a window manager). The
     // window's thread runs per-monitor aware, so the rectangle stays in physical pixels.
-    if (!SetWindowPos(ToHwnd(hwnd), nullptr, x, y, width, height,
+    const overlay::Rect area = ProxyArea(x, y, width, height);
+    if (!SetWindowPos(ToHwnd(hwnd), nullptr, area.x, area.y, area.width, area.height,
                       SWP_NOZORDER | SWP_NOACTIVATE | SWP_ASYNCWINDOWPOS)) {
         const DWORD error = GetLastError();
         QLOG(LOG_ERROR) << "MoveWindow err:" << error << " hWnd:" << hwnd << " x:" << x

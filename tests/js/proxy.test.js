@@ -116,26 +116,31 @@ test('a frame stays where it was made; showing twice makes two', async () => {
   await closeProxy(proxy);
 });
 
-test('a frame over a proxy larger than the desktop is cut to it, and never takes the activation', async () => {
+test('a proxy larger than the desktop and its frame are cut to it, and never take the activation', async () => {
   await clearLogs();
   const { width, height } = quarnel.GetMainMonitorReslution();
   const proxy = await createProxy(parentB, -50, -50, 5000, 5000);
+  // A pixel short of each edge it runs off, so that neither covers the whole display.
+  const cut = `1,1,${width - 2},${height - 2}`;
+  assert.equal(targetHelper('--query-rect', proxy), cut);
   const before = quarnel.GetCurrentForegroundWindow();
   quarnel.WndProxyShowFrame();
   await waitFor(() => framesMade().length === 1);
-  // Every edge runs off the desktop: no border to show, and one pixel short of each edge, so the
-  // frame never covers the whole display.
   assert.match(framesMade()[0].content, new RegExp(` followHWnd:${proxy} x:1 y:1 width:${width - 2} height:${height - 2}$`));
   await sleep(200);
   assert.equal(quarnel.GetCurrentForegroundWindow(), before);
+  // Resized beyond the desktop again, it is cut the same way.
+  assert.equal(quarnel.WndProxyResizeWindow(proxy, -10, -10, width + 20, height + 20), 1);
+  assert.ok(await waitFor(() => targetHelper('--query-rect', proxy) === cut, 3000));
   await clearLogs();
   quarnel.WndProxyHideFrame();
-  await waitFor(() => framesClosed().length === 1);
-  // While it goes away the frame's thread still answers: a window taken for a full-screen one
-  // held every broadcast for 2 s under Wine while it was hidden.
+  quarnel.WndProxyCloseWindow(proxy);
+  // While they go away, their threads still answer: a window taken for a full-screen one held
+  // every broadcast for 2 s under Wine while it was hidden or closed.
   const slow = targetHelper('--slow-windows', '1000').split(/\r?\n/).filter((l) => l.split(' ')[1] === String(process.pid));
   assert.deepEqual(slow, []);
-  await closeProxy(proxy);
+  await waitFor(() => framesClosed().length === 1);
+  assert.ok(await ended(proxy));
 });
 
 test('proxies are made as asked, announced once, each with a class of its own, and resized', async () => {

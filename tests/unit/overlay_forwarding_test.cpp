@@ -166,7 +166,7 @@ TEST(OverlayFrame, FrameCoversOnlyTheDesktopAndNeverAWholeDisplay) {
         {"no size", {10, 10, 0, 0}, screen, {10, 10, 0, 0}, "ltrb"},
     };
     for (const Row& row : rows) {
-        const overlay::FramePlacement p = overlay::PlaceFrame(row.window, row.desktop);
+        const overlay::DesktopPlacement p = overlay::PlaceOnDesktop(row.window, row.desktop);
         const std::string sides = std::string(p.sides.left ? "l" : "") + (p.sides.top ? "t" : "") +
                                   (p.sides.right ? "r" : "") + (p.sides.bottom ? "b" : "");
         EXPECT_EQ(
