@@ -33,13 +33,10 @@ static_assert(sizeof(INPUT) == (sizeof(void*) == 8 ? 40 : 28), "INPUT layout");
 
 // Re-applies the frame so that a changed extended style takes effect, leaving position,
 // size, z-order and activation alone (activated, the window would take the focus from the
-// active one, and under Wine become one that waits 2 s whenever it is hidden). Posted to the
-// window's thread when that is another: sent, it would wait on that thread, forever for a hung
-// one.
+// active one, and under Wine become one whose every hide waits 2 s).
 BOOL RefreshFrame(HWND hwnd) {
     return SetWindowPos(hwnd, nullptr, 0, 0, 0, 0,
-                        SWP_NOSIZE | SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_FRAMECHANGED |
-                            SWP_ASYNCWINDOWPOS);
+                        SWP_NOSIZE | SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_FRAMECHANGED);
 }
 
 // Sends one input record per flag value, as button events at the cursor's position.

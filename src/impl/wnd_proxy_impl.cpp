@@ -36,7 +36,9 @@ using CallbackSlot = std::shared_ptr<const Callback>;
 // middle of anything: none of these destructors locks or calls the system.
 
 std::unordered_map<int, int> parentOfWindow;  // proxy window → parent window
-std::mutex proxyMutex;                        // guards parentOfWindow and closingAll
+// proxy window → the latest rectangle asked for and not made yet
+std::unordered_map<int, overlay::Rect> pendingMoves;
+std::mutex proxyMutex;    // guards parentOfWindow, pendingMoves and closingAll
 bool closingAll = false;  // set while the manager is going away: late windows do not list
 CallbackSlot windowCloseCallback;
 CallbackSlot focusCallback;
@@ -44,6 +46,8 @@ CallbackSlot blurCallback;
 overlay::WindowThreads proxyThreads;
 
 constexpr std::chrono::milliseconds kShutdownWait{2000};
+// Posted to a proxy window: make the move waiting in pendingMoves.
+constexpr UINT kApplyMove = WM_APP + 1;
 
 void Notify(const CallbackSlot& slot, int hwnd) {
     const CallbackSlot callback = std::atomic_load(&slot);
@@ -87,6 +91,25 @@ overlay::Rect ProxyArea(int x, int y, int width, int height) {
     return area.width > 0 && area.height > 0 ? area : asked;
 }
 
+// On the window's own thread. Alpha 1, not 0: a fully transparent layered window would let the
+// mouse fall through.
+bool MoveProxy(HWND window, const overlay::Rect& area) {
+    if (!SetWindowPos(window, nullptr, area.x, area.y, area.width, area.height,
+                      SWP_NOZORDER | SWP_NOACTIVATE)) {
+        const DWORD error = GetLastError();
+        QLOG(LOG_ERROR) << "MoveWindow err:" << error << " hWnd:" << ToInt(window)
+                        << " x:" << area.x << " y:" << area.y << " width:" << area.width
+                        << " height:" << area.height;
+        return false;
+    }
+    if (!SetLayeredWindowAttributes(window, 0, 1, LWA_ALPHA)) {
+        const DWORD error = GetLastError();
+        QLOG(LOG_ERROR) << "SetLayeredWindowAttributes err:" << error << " hWnd:" << ToInt(window);
+        return false;
+    }
+    return true;
+}
+
 bool GetParentHWnd(int childHwnd, int& parentHwnd) {
     std::lock_guard<std::mutex> lock(proxyMutex);
     const auto found = parentOfWindow.find(childHwnd);
@@ -111,6 +134,20 @@ LRESULT CALLBACK ProxyWndProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPa
             case WM_KILLFOCUS:
                 Notify(blurCallback, self);
                 return 1;
+            case kApplyMove: {
+                overlay::Rect area;
+                {
+                    std::lock_guard<std::mutex> lock(proxyMutex);
+                    const auto pending = pendingMoves.find(self);
+                    if (pending == pendingMoves.end()) {
+                        return 1;  // a later move already made it
+                    }
+                    area = pending->second;
+                    pendingMoves.erase(pending);
+                }
+                MoveProxy(hwnd, area);
+                return 1;
+            }
             case WM_CLOSE:
                 if (!DestroyWindow(hwnd)) {
                     const DWORD error = GetLastError();
@@ -317,6 +354,7 @@ void WndProxyImpl::MessageLoop(int parentHwnd, int x, int y, int width, int heig
     {
         std::lock_guard<std::mutex> lock(proxyMutex);
         listed = parentOfWindow.erase(hwnd) != 0;
+        pendingMoves.erase(hwnd);
     }
     if (listed) {
         Notify(windowCloseCallback, hwnd);
@@ -326,23 +364,29 @@ void WndProxyImpl::MessageLoop(int parentHwnd, int x, int y, int width, int heig
 
 bool WndProxyImpl::ResizeWindow(int hwnd, int x, int y, int width, int height) {
     const win32::PerMonitorDpiScope dpi;
-    // Asked from another thread, the move is posted to the window's own and made there: sent,
-    // it would hold the caller until that thread is done, and hiding a window (one moved off
-    // the desktop, say) can take it seconds (2 s under Wine without a window manager). The
-    // window's thread runs per-monitor aware, so the rectangle stays in physical pixels.
     const overlay::Rect area = ProxyArea(x, y, width, height);
-    if (!SetWindowPos(ToHwnd(hwnd), nullptr, area.x, area.y, area.width, area.height,
-                      SWP_NOZORDER | SWP_NOACTIVATE | SWP_ASYNCWINDOWPOS)) {
-        const DWORD error = GetLastError();
-        QLOG(LOG_ERROR) << "MoveWindow err:" << error << " hWnd:" << hwnd << " x:" << x
-                        << " y:" << y << " width:" << width << " height:" << height;
-        return false;
-    }
-    // Alpha 1, not 0: a fully transparent layered window would let the mouse fall through.
-    if (!SetLayeredWindowAttributes(ToHwnd(hwnd), 0, 1, LWA_ALPHA)) {
-        const DWORD error = GetLastError();
-        QLOG(LOG_ERROR) << "SetLayeredWindowAttributes err:" << error << " hWnd:" << hwnd;
-        return false;
+    const HWND window = ToHwnd(hwnd);
+    if (GetWindowThreadProcessId(window, nullptr) == GetCurrentThreadId()) {
+        if (!MoveProxy(window, area)) {
+            return false;
+        }
+    } else {
+        // Made on the window's own thread: a move from here would wait for that thread, and
+        // hiding a window (one moved off the desktop, say) can take it seconds (2 s under Wine
+        // without a window manager). Only the latest rectangle counts; an earlier one not made
+        // yet is replaced.
+        {
+            std::lock_guard<std::mutex> lock(proxyMutex);
+            pendingMoves[hwnd] = area;
+        }
+        if (!PostMessageW(window, kApplyMove, 0, 0)) {
+            const DWORD error = GetLastError();
+            QLOG(LOG_ERROR) << "MoveWindow err:" << error << " hWnd:" << hwnd << " x:" << x
+                            << " y:" << y << " width:" << width << " height:" << height;
+            std::lock_guard<std::mutex> lock(proxyMutex);
+            pendingMoves.erase(hwnd);
+            return false;
+        }
     }
     QLOG(LOG_INFO) << "MoveWindow hWnd:" << hwnd << " x:" << x << " y:" << y << " width:" << width
                    << " height:" << height;

@@ -166,8 +166,8 @@ test('proxies are made as asked, announced once, each with a class of its own, a
 
   // Resizing answers the number 1, or 0 once the proxy is gone.
   const [proxy] = hwnds;
-  // Moves are made on the proxy's own thread, in the order asked for: off the desktop (the
-  // extremes the system clamps), then back.
+  // Moves are made on the proxy's own thread, and the last one asked for is where it ends: off
+  // the desktop (the extremes the system clamps), then back.
   assert.equal(quarnel.WndProxyResizeWindow(proxy, -(2 ** 31), 2 ** 31 - 1, 50, 0), 1);
   assert.equal(quarnel.WndProxyResizeWindow(proxy, 120, 210, 200, 80), 1);
   assert.ok(await waitFor(() => targetHelper('--query-rect', proxy) === '120,210,200,80', 5000),
