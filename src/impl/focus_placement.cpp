@@ -17,7 +17,7 @@ using win32::ToHwnd;
 // size and z-order alone.
 BOOL RefreshFrame(HWND hwnd) {
     return SetWindowPos(hwnd, nullptr, 0, 0, 0, 0,
-                        SWP_NOSIZE | SWP_NOMOVE | SWP_NOZORDER | SWP_FRAMECHANGED);
+                        SWP_NOSIZE | SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_FRAMECHANGED);
 }
 
 }  // namespace

@@ -49,7 +49,9 @@ void WndFrameImpl::MessageLoop(int followHwnd) {
     const overlay::Rect desktop = {
         GetSystemMetrics(SM_XVIRTUALSCREEN), GetSystemMetrics(SM_YVIRTUALSCREEN),
         GetSystemMetrics(SM_CXVIRTUALSCREEN), GetSystemMetrics(SM_CYVIRTUALSCREEN)};
-    const overlay::Rect area = overlay::ClipFrameToDesktop(win32::ToRect(rect), desktop);
+    const overlay::DesktopPlacement placement =
+        overlay::PlaceOnDesktop(win32::ToRect(rect), desktop);
+    const overlay::Rect& area = placement.area;
 
     // Shared by every frame thread, and never unregistered, since another frame may use it.
     win32::RegisterWindowClass(kFrameClassName, FrameWndProc);
@@ -71,7 +73,7 @@ void WndFrameImpl::MessageLoop(int followHwnd) {
     const int hwnd = win32::HandleNumber(window.get());
     const win32::GdiplusSession gdiplus;
     if (area.width > 0 && area.height > 0) {
-        FillWindow(hwnd, area.x, area.y, area.width, area.height);
+        FillWindow(hwnd, area, placement.sides);
     }
     {
         std::lock_guard<std::mutex> lock(framesMutex);
@@ -92,7 +94,10 @@ void WndFrameImpl::MessageLoop(int followHwnd) {
     }
 }
 
-void WndFrameImpl::FillWindow(int hwnd, int x, int y, int width, int height) {
+void WndFrameImpl::FillWindow(int hwnd, const overlay::Rect& area,
+                              const overlay::FrameSides& sides) {
+    const int width = area.width;
+    const int height = area.height;
     const HWND frame = ToHwnd(hwnd);
     const win32::WindowDc windowDc(frame);
     const win32::UniqueHdc memoryDc(CreateCompatibleDC(windowDc.get()));
@@ -120,13 +125,16 @@ void WndFrameImpl::FillWindow(int hwnd, int x, int y, int width, int height) {
         Gdiplus::DllExports::GdipCreateSolidFill(overlay::kFrameBorderArgb, &fill);
         brush.reset(fill);
     }
-    for (const overlay::Rect& r : overlay::FrameBorderRects(width, height)) {
+    for (const overlay::Rect& r : overlay::FrameBorderRects(width, height, sides)) {
+        if (r.width <= 0 || r.height <= 0) {
+            continue;
+        }
         Gdiplus::DllExports::GdipFillRectangleI(graphics.get(), brush.get(), r.x, r.y, r.width,
                                                 r.height);
     }
     const win32::GraphicsDc sourceDc(graphics.get());
 
-    POINT destination = {x, y};
+    POINT destination = {area.x, area.y};
     SIZE size = {width, height};
     POINT source = {0, 0};
     // Ignored without ULW_ALPHA; only the colour key makes the background transparent.

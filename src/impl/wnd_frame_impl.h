@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/frame_geometry.h"
+
 #include <windows.h>
 
 #include <mutex>
@@ -21,8 +23,9 @@ public:
     void ShowFrame(int followHwnd);
     // The frame thread: makes, paints and lists the frame, then pumps its messages.
     void MessageLoop(int followHwnd);
-    // Paints the frame: a key-colour background made transparent and an opaque 2-pixel border.
-    static void FillWindow(int hwnd, int x, int y, int width, int height);
+    // Paints the frame over `area` (screen coordinates): a key-colour background made
+    // transparent and an opaque 2-pixel border along `sides`.
+    static void FillWindow(int hwnd, const overlay::Rect& area, const overlay::FrameSides& sides);
     static void CloseWindow(int hwnd);
     void CloseAllFrameWindow();
     static LRESULT CALLBACK FrameWndProc(HWND hwnd, UINT message, WPARAM wParam,

@@ -3,6 +3,7 @@
 // creation, focus, blur and end to JavaScript.
 #include "impl/wnd_proxy_impl.h"
 
+#include "core/frame_geometry.h"
 #include "core/logging.h"
 #include "core/proxy_forwarding.h"
 #include "impl/dpi_context.h"
@@ -35,7 +36,9 @@ using CallbackSlot = std::shared_ptr<const Callback>;
 // middle of anything: none of these destructors locks or calls the system.
 
 std::unordered_map<int, int> parentOfWindow;  // proxy window → parent window
-std::mutex proxyMutex;                        // guards parentOfWindow and closingAll
+// proxy window → the latest rectangle asked for and not made yet
+std::unordered_map<int, overlay::Rect> pendingMoves;
+std::mutex proxyMutex;    // guards parentOfWindow, pendingMoves and closingAll
 bool closingAll = false;  // set while the manager is going away: late windows do not list
 CallbackSlot windowCloseCallback;
 CallbackSlot focusCallback;
@@ -43,6 +46,8 @@ CallbackSlot blurCallback;
 win32::WindowThreads proxyThreads;
 
 constexpr std::chrono::milliseconds kShutdownWait{2000};
+// Posted to a proxy window: make the move waiting in pendingMoves.
+constexpr UINT kApplyMove = WM_APP + 1;
 
 void Notify(const CallbackSlot& slot, int hwnd) {
     const CallbackSlot callback = std::atomic_load(&slot);
@@ -73,6 +78,39 @@ private:
     std::wstring name_;
 };
 
+// The rectangle a proxy asked for at x, y, width, height takes: cut to the desktop as frames
+// are (overlay::PlaceOnDesktop), since input arrives only there and a proxy covering a whole
+// display is taken for a full-screen window. One entirely off the desktop stays as asked.
+// Screen coordinates in physical pixels: the caller runs per-monitor aware.
+overlay::Rect ProxyArea(int x, int y, int width, int height) {
+    const overlay::Rect asked = {x, y, width, height};
+    const overlay::Rect desktop = {
+        GetSystemMetrics(SM_XVIRTUALSCREEN), GetSystemMetrics(SM_YVIRTUALSCREEN),
+        GetSystemMetrics(SM_CXVIRTUALSCREEN), GetSystemMetrics(SM_CYVIRTUALSCREEN)};
+    const overlay::Rect area = overlay::PlaceOnDesktop(asked, desktop).area;
+    return area.width > 0 && area.height > 0 ? area : asked;
+}
+
+// On the window's own thread. Alpha 1, not 0: a fully transparent layered window would let the
+// mouse fall through.
+bool MoveProxy(HWND window, const overlay::Rect& area) {
+    if (!SetWindowPos(window, nullptr, area.x, area.y, area.width, area.height,
+                      SWP_NOZORDER | SWP_NOACTIVATE)) {
+        const DWORD error = GetLastError();
+        QLOG(LOG_ERROR) << "MoveWindow err:" << error << " hWnd:" << win32::HandleNumber(window)
+                        << " x:" << area.x << " y:" << area.y << " width:" << area.width
+                        << " height:" << area.height;
+        return false;
+    }
+    if (!SetLayeredWindowAttributes(window, 0, 1, LWA_ALPHA)) {
+        const DWORD error = GetLastError();
+        QLOG(LOG_ERROR) << "SetLayeredWindowAttributes err:" << error
+                        << " hWnd:" << win32::HandleNumber(window);
+        return false;
+    }
+    return true;
+}
+
 bool GetParentHWnd(int childHwnd, int& parentHwnd) {
     std::lock_guard<std::mutex> lock(proxyMutex);
     const auto found = parentOfWindow.find(childHwnd);
@@ -97,6 +135,20 @@ LRESULT CALLBACK ProxyWndProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPa
             case WM_KILLFOCUS:
                 Notify(blurCallback, self);
                 return 1;
+            case kApplyMove: {
+                overlay::Rect area;
+                {
+                    std::lock_guard<std::mutex> lock(proxyMutex);
+                    const auto pending = pendingMoves.find(self);
+                    if (pending == pendingMoves.end()) {
+                        return 1;  // a later move already made it
+                    }
+                    area = pending->second;
+                    pendingMoves.erase(pending);
+                }
+                MoveProxy(hwnd, area);
+                return 1;
+            }
             case WM_CLOSE:
                 if (!DestroyWindow(hwnd)) {
                     const DWORD error = GetLastError();
@@ -105,9 +157,11 @@ LRESULT CALLBACK ProxyWndProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPa
                 return 1;
             case WM_TOUCH: {
                 // Posted, never sent: the parent's thread (another process) must not hold up
-                // this one. The input handle is closed on every path, and DefWindowProc never
-                // sees the message, so the system makes no mouse messages of its own from it.
-                const HTOUCHINPUT input = reinterpret_cast<HTOUCHINPUT>(lParam);
+                // this one. The input handle is closed on every path, a failed allocation
+                // included, and DefWindowProc never sees the message, so the system makes no
+                // mouse messages of its own from it.
+                const win32::UniqueTouchInput owner(reinterpret_cast<HTOUCHINPUT>(lParam));
+                const HTOUCHINPUT input = owner.get();
                 const UINT count = overlay::TouchInputCount(wParam);
                 int parent = 0;
                 if (overlay::ForwardsTouch(count) && GetParentHWnd(self, parent)) {
@@ -146,7 +200,6 @@ LRESULT CALLBACK ProxyWndProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPa
                         }
                     }
                 }
-                CloseTouchInputHandle(input);
                 return 1;
             }
             default:
@@ -225,10 +278,13 @@ void WndProxyImpl::MessageLoop(int parentHwnd, int x, int y, int width, int heig
     win32::RegisterWindowClass(className.c_str(), ProxyWndProc);
     const ClassRegistration registration(className);
 
+    // Made where it goes: a window that ever covered a whole display stays a full-screen one
+    // for Wine.
+    const overlay::Rect area = ProxyArea(x, y, width, height);
     win32::UniqueHwnd window(CreateWindowExW(WS_EX_LAYERED | WS_EX_TOOLWINDOW, className.c_str(),
-                                             className.c_str(), WS_POPUP | WS_CHILD | WS_VISIBLE, x,
-                                             y, width, height, ToHwnd(parentHwnd), nullptr, nullptr,
-                                             nullptr));
+                                             className.c_str(), WS_POPUP | WS_CHILD | WS_VISIBLE,
+                                             area.x, area.y, area.width, area.height,
+                                             ToHwnd(parentHwnd), nullptr, nullptr, nullptr));
     if (!window) {
         const DWORD error = GetLastError();
         QLOG(LOG_ERROR) << "CreateWindowEx err:" << error << " x:" << x << " y:" << y
@@ -278,6 +334,7 @@ void WndProxyImpl::MessageLoop(int parentHwnd, int x, int y, int width, int heig
     {
         std::lock_guard<std::mutex> lock(proxyMutex);
         listed = parentOfWindow.erase(hwnd) != 0;
+        pendingMoves.erase(hwnd);
     }
     if (listed) {
         Notify(windowCloseCallback, hwnd);
@@ -287,17 +344,29 @@ void WndProxyImpl::MessageLoop(int parentHwnd, int x, int y, int width, int heig
 
 bool WndProxyImpl::ResizeWindow(int hwnd, int x, int y, int width, int height) {
     const win32::PerMonitorDpiScope dpi;
-    if (!MoveWindow(ToHwnd(hwnd), x, y, width, height, TRUE)) {
-        const DWORD error = GetLastError();
-        QLOG(LOG_ERROR) << "MoveWindow err:" << error << " hWnd:" << hwnd << " x:" << x
-                        << " y:" << y << " width:" << width << " height:" << height;
-        return false;
-    }
-    // Alpha 1, not 0: a fully transparent layered window would let the mouse fall through.
-    if (!SetLayeredWindowAttributes(ToHwnd(hwnd), 0, 1, LWA_ALPHA)) {
-        const DWORD error = GetLastError();
-        QLOG(LOG_ERROR) << "SetLayeredWindowAttributes err:" << error << " hWnd:" << hwnd;
-        return false;
+    const overlay::Rect area = ProxyArea(x, y, width, height);
+    const HWND window = ToHwnd(hwnd);
+    if (GetWindowThreadProcessId(window, nullptr) == GetCurrentThreadId()) {
+        if (!MoveProxy(window, area)) {
+            return false;
+        }
+    } else {
+        // Made on the window's own thread: a move from here would wait for that thread, and
+        // hiding a window (one moved off the desktop, say) can take it seconds (2 s under Wine
+        // without a window manager). Only the latest rectangle counts; an earlier one not made
+        // yet is replaced.
+        {
+            std::lock_guard<std::mutex> lock(proxyMutex);
+            pendingMoves[hwnd] = area;
+        }
+        if (!PostMessageW(window, kApplyMove, 0, 0)) {
+            const DWORD error = GetLastError();
+            QLOG(LOG_ERROR) << "MoveWindow err:" << error << " hWnd:" << hwnd << " x:" << x
+                            << " y:" << y << " width:" << width << " height:" << height;
+            std::lock_guard<std::mutex> lock(proxyMutex);
+            pendingMoves.erase(hwnd);
+            return false;
+        }
     }
     QLOG(LOG_INFO) << "MoveWindow hWnd:" << hwnd << " x:" << x << " y:" << y << " width:" << width
                    << " height:" << height;

@@ -21,8 +21,9 @@ public:
     // The window thread: makes the window, pumps its messages, reports and unlists its end.
     void MessageLoop(int parentHwnd, int x, int y, int width, int height,
                      const std::function<void(int)>& created);
-    // Moves any window and makes it layered-transparent (alpha 1 of 255, so it still gets
-    // the mouse input over it).
+    // Moves a proxy window, cut to the desktop, and makes it layered-transparent (alpha 1 of
+    // 255, so it still gets the mouse input over it). From another thread the move is posted
+    // to the window's own: true then means it was handed over.
     static bool ResizeWindow(int hwnd, int x, int y, int width, int height);
     // ResizeWindow for the proxy windows this module lists; any other handle is refused.
     static bool ResizeProxyWindow(int hwnd, int x, int y, int width, int height);

@@ -146,7 +146,10 @@ test('SetWindowFocusable, SetWindowParent and SetWindowFrontTaskbar change the w
   t.after(() => target.stop());
   const [owner, child] = target.hwnds;
 
-  // WS_EX_NOACTIVATE is set and cleared, never toggled; the other bits stay.
+  // WS_EX_NOACTIVATE is set and cleared, never toggled; the other bits stay, and so does the
+  // activation (with the other window).
+  quarnel.SetWindowFocus(child);
+  assert.ok(await waitFor(() => quarnel.GetCurrentForegroundWindow() === child, 2000));
   const exstyle = () => Number(targetHelper('--query-exstyle', owner));
   for (const focusable of [false, false, true, true]) {
     const [before, calls] = [exstyle(), since('SetWindowFocusable')];
@@ -156,6 +159,8 @@ test('SetWindowFocusable, SetWindowParent and SetWindowFrontTaskbar change the w
       `SetWindowLongPtr ret:${before} hwnd:${owner} focusable:${focusable ? 1 : 0}`, 'SetWindowPos ret:1',
     ]);
   }
+  await sleep(200);
+  assert.equal(quarnel.GetCurrentForegroundWindow(), child);
 
   const invalidChild = 0x7ffffff0;
   const rows = [

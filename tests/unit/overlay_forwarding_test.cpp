@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <string>
 #include <vector>
 
 namespace {
@@ -88,24 +89,34 @@ TEST(OverlayTouch, MovesAndLiftsBecomeMouseMessagesADownEndsTheTurn) {
     }
 }
 
-TEST(OverlayFrame, BorderRectsCoverTheOuterTwoPixelsOnce) {
-    // Painted pixel by pixel, each pixel of the 2-pixel ring is painted exactly once and
-    // nothing inside it or outside the window.
+TEST(OverlayFrame, BorderRectsCoverTheOuterTwoPixelsOfTheirSidesOnce) {
+    // Painted pixel by pixel, each pixel within 2 of a side that carries the border is painted
+    // exactly once, and nothing else.
     const int sizes[][2] = {{4, 4}, {5, 9}, {17, 6}, {300, 100}};
+    // left, top, right, bottom
+    const overlay::FrameSides sideSets[] = {{true, true, true, true},
+                                            {true, true, false, false},
+                                            {false, true, false, true},
+                                            {false, false, true, false},
+                                            {false, false, false, false}};
     for (const auto& [w, h] : sizes) {
-        std::vector<int> hits(static_cast<size_t>(w * h), 0);
-        for (const overlay::Rect& r : overlay::FrameBorderRects(w, h)) {
-            for (int y = r.y; y < r.y + r.height; ++y) {
-                for (int x = r.x; x < r.x + r.width; ++x) {
-                    ++hits.at(static_cast<size_t>(y * w + x));
+        for (const overlay::FrameSides& sides : sideSets) {
+            std::vector<int> hits(static_cast<size_t>(w * h), 0);
+            for (const overlay::Rect& r : overlay::FrameBorderRects(w, h, sides)) {
+                for (int y = r.y; y < r.y + r.height; ++y) {
+                    for (int x = r.x; x < r.x + r.width; ++x) {
+                        ++hits.at(static_cast<size_t>(y * w + x));
+                    }
                 }
             }
-        }
-        for (int y = 0; y < h; ++y) {
-            for (int x = 0; x < w; ++x) {
-                const bool ring = x < 2 || y < 2 || x >= w - 2 || y >= h - 2;
-                EXPECT_EQ(hits[static_cast<size_t>(y * w + x)], ring ? 1 : 0)
-                    << w << "x" << h << " at " << x << "," << y;
+            for (int y = 0; y < h; ++y) {
+                for (int x = 0; x < w; ++x) {
+                    const bool ring = (sides.left && x < 2) || (sides.top && y < 2) ||
+                                      (sides.right && x >= w - 2) || (sides.bottom && y >= h - 2);
+                    EXPECT_EQ(hits[static_cast<size_t>(y * w + x)], ring ? 1 : 0)
+                        << w << "x" << h << " sides " << sides.left << sides.top << sides.right
+                        << sides.bottom << " at " << x << "," << y;
+                }
             }
         }
     }
@@ -116,34 +127,51 @@ TEST(OverlayFrame, BorderRectsCoverTheOuterTwoPixelsOnce) {
 
 }  // namespace
 
-TEST(OverlayFrame, FrameCoversOnlyTheDesktopAndABorderAroundIt) {
+TEST(OverlayFrame, FrameCoversOnlyTheDesktopAndNeverAWholeDisplay) {
     struct Row {
         const char* name;
         overlay::Rect window;
         overlay::Rect desktop;
         overlay::Rect frame;
+        const char* sides;  // the sides with a border: l, t, r, b
     };
     const overlay::Rect screen = {0, 0, 1920, 1080};
     const overlay::Rect wide = {-1280, -200, 3200, 1280};  // a display left of and above (0,0)
     const Row rows[] = {
-        {"inside: unchanged", {100, 200, 300, 100}, screen, {100, 200, 300, 100}},
-        {"the largest window the system allows", {0, 0, 32767, 32767}, screen, {0, 0, 1922, 1082}},
-        {"runs off every edge", {-5000, -5000, 20000, 20000}, screen, {-2, -2, 1924, 1084}},
-        {"border just off the desktop kept", {-2, -2, 1924, 1084}, screen, {-2, -2, 1924, 1084}},
-        {"past the right edge", {1800, 10, 500, 50}, screen, {1800, 10, 122, 50}},
-        {"desktop with negative origin", {-3000, -300, 10000, 400}, wide, {-1282, -202, 3204, 302}},
-        {"entirely off the desktop", {5000, 5000, 100, 100}, screen, {5000, 5000, 0, 0}},
+        {"inside: unchanged", {100, 200, 300, 100}, screen, {100, 200, 300, 100}, "ltrb"},
+        {"exactly the desktop", {0, 0, 1920, 1080}, screen, {0, 0, 1920, 1080}, "ltrb"},
+        {"the largest window the system allows",
+         {0, 0, 32767, 32767},
+         screen,
+         {0, 0, 1919, 1079},
+         "lt"},
+        {"runs off every edge", {-5000, -5000, 20000, 20000}, screen, {1, 1, 1918, 1078}, ""},
+        {"one pixel off every edge", {-1, -1, 1922, 1082}, screen, {1, 1, 1918, 1078}, ""},
+        {"past the right edge", {1800, 10, 500, 50}, screen, {1800, 10, 119, 50}, "ltb"},
+        {"ends on the right edge", {1800, 10, 120, 50}, screen, {1800, 10, 120, 50}, "ltrb"},
+        {"desktop with negative origin",
+         {-3000, -300, 10000, 400},
+         wide,
+         {-1279, -199, 3198, 299},
+         "b"},
+        {"entirely off the desktop", {5000, 5000, 100, 100}, screen, {5000, 5000, 0, 0}, "lt"},
+        {"entirely left of the desktop", {-500, 10, 100, 100}, screen, {-500, 10, 0, 0}, "trb"},
+        {"only the pixel left out is on it", {-10, 10, 11, 10}, screen, {-10, 10, 0, 0}, "trb"},
         {"edges near the int32 limits",
          {2147483000, -2147483000, 2000, 2000},
          screen,
-         {2147483000, -2147483000, 0, 0}},
-        {"no size", {10, 10, 0, 0}, screen, {10, 10, 0, 0}},
+         {2147483000, -2147483000, 0, 0},
+         "lb"},
+        {"no size", {10, 10, 0, 0}, screen, {10, 10, 0, 0}, "ltrb"},
     };
     for (const Row& row : rows) {
-        const overlay::Rect f = overlay::ClipFrameToDesktop(row.window, row.desktop);
+        const overlay::DesktopPlacement p = overlay::PlaceOnDesktop(row.window, row.desktop);
+        const std::string sides = std::string(p.sides.left ? "l" : "") + (p.sides.top ? "t" : "") +
+                                  (p.sides.right ? "r" : "") + (p.sides.bottom ? "b" : "");
         EXPECT_EQ(
-            (std::array<int32_t, 4>{f.x, f.y, f.width, f.height}),
+            (std::array<int32_t, 4>{p.area.x, p.area.y, p.area.width, p.area.height}),
             (std::array<int32_t, 4>{row.frame.x, row.frame.y, row.frame.width, row.frame.height}))
             << row.name;
+        EXPECT_EQ(sides, row.sides) << row.name;
     }
 }
