@@ -43,9 +43,8 @@ TouchInput ToTouchInput(const TOUCHINPUT& record) noexcept {
 
 }  // namespace
 
-// Not a member: its log records carry the bare procedure name.
-static LRESULT CALLBACK TouchProxyWndProc(HWND hwnd, UINT message, WPARAM wParam,
-                                          LPARAM lParam) noexcept {
+LRESULT WinTouchHookImpl::TouchProxyWndProc(HWND hwnd, UINT message, WPARAM wParam,
+                                            LPARAM lParam) noexcept {
     switch (message) {
         case WM_TOUCH: {
             // Closed on every path, reported or not.
@@ -63,7 +62,7 @@ static LRESULT CALLBACK TouchProxyWndProc(HWND hwnd, UINT message, WPARAM wParam
                 for (const TOUCHINPUT& record : records) {
                     inputs.push_back(ToTouchInput(record));
                 }
-                WinTouchHookImpl::NotifyTouch(ToTouchPoints(inputs.data(), inputs.size()));
+                NotifyTouch(ToTouchPoints(inputs.data(), inputs.size()));
             } catch (...) {
                 // Out of memory for one message: that message is not reported.
             }
@@ -142,11 +141,13 @@ void WinTouchHookImpl::MessageLoop(HWND target) {
     const int width = rect.right - rect.left;
     const int height = rect.bottom - rect.top;
 
-    win32::RegisterWindowClass(kWindowClass, TouchProxyWndProc);
+    win32::RegisterWindowClass(
+        kWindowClass,
+        win32::OwnedWindowProc<WinTouchHookImpl, &WinTouchHookImpl::TouchProxyWndProc>);
 
     win32::UniqueHwnd window(CreateWindowExW(WS_EX_LAYERED | WS_EX_TOOLWINDOW, kWindowClass,
                                              kWindowClass, WS_POPUP | WS_CHILD | WS_VISIBLE, x, y,
-                                             width, height, target, nullptr, nullptr, nullptr));
+                                             width, height, target, nullptr, nullptr, this));
     if (!window) {
         const DWORD error = GetLastError();
         QLOG(LOG_ERROR) << "CreateWindowEx err:" << error << " parentHWnd:" << target << " x:" << x

@@ -27,6 +27,8 @@ public:
     // The window thread: creates the window and pumps its messages until it is destroyed.
     void MessageLoop(HWND target);
     static bool ResizeWindow(HWND hwnd, int x, int y, int width, int height);
+    // Every touch window's messages: its owner is this object.
+    LRESULT TouchProxyWndProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) noexcept;
 
     // Window threads, any time: calls the current callback, if any.
     static void NotifyTouch(const std::vector<TouchPoint>& points);

@@ -89,4 +89,21 @@ LoopEnd PumpMessages() noexcept {
     }
 }
 
+namespace detail {
+
+void* WindowOwner(HWND hwnd, UINT message, LPARAM lParam) noexcept {
+    if (message == WM_NCCREATE) {
+        void* const owner = reinterpret_cast<const CREATESTRUCTW*>(lParam)->lpCreateParams;
+        SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(owner));
+        return owner;
+    }
+    return reinterpret_cast<void*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+}
+
+void ForgetWindowOwner(HWND hwnd) noexcept {
+    SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
+}
+
+}  // namespace detail
+
 }  // namespace win32

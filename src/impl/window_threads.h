@@ -57,4 +57,32 @@ struct LoopEnd {
 // GetMessage.
 LoopEnd PumpMessages() noexcept;
 
+namespace detail {
+
+// The object a window was made for: taken from the creation parameter at WM_NCCREATE and kept
+// with the window, nullptr before that (a top-level window gets WM_GETMINMAXINFO first).
+void* WindowOwner(HWND hwnd, UINT message, LPARAM lParam) noexcept;
+// Cleared once the window's last message is handled: a message that still arrives for the
+// handle must not reach an owner that may be gone.
+void ForgetWindowOwner(HWND hwnd) noexcept;
+
+}  // namespace detail
+
+// The window procedure of a class whose windows each belong to an Owner: CreateWindowExW's last
+// argument is the owner, which must outlive the window, and every message from WM_NCCREATE to
+// WM_NCDESTROY goes to its Procedure member. Messages before WM_NCCREATE get the default
+// handling. The member is noexcept, so the edge into the system is one too.
+template <typename Owner, LRESULT (Owner::*Procedure)(HWND, UINT, WPARAM, LPARAM) noexcept>
+LRESULT CALLBACK OwnedWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) noexcept {
+    auto* const owner = static_cast<Owner*>(detail::WindowOwner(hwnd, message, lParam));
+    if (owner == nullptr) {
+        return DefWindowProcW(hwnd, message, wParam, lParam);
+    }
+    const LRESULT result = (owner->*Procedure)(hwnd, message, wParam, lParam);
+    if (message == WM_NCDESTROY) {
+        detail::ForgetWindowOwner(hwnd);
+    }
+    return result;
+}
+
 }  // namespace win32

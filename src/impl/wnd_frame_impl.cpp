@@ -54,12 +54,13 @@ void WndFrameImpl::MessageLoop(int followHwnd) {
     const overlay::Rect& area = placement.area;
 
     // Shared by every frame thread, and never unregistered, since another frame may use it.
-    win32::RegisterWindowClass(kFrameClassName, FrameWndProc);
+    win32::RegisterWindowClass(kFrameClassName,
+                               win32::OwnedWindowProc<WndFrameImpl, &WndFrameImpl::FrameWndProc>);
 
     win32::UniqueHwnd window(CreateWindowExW(
         WS_EX_LAYERED | WS_EX_TOOLWINDOW | WS_EX_TRANSPARENT | WS_EX_TOPMOST | WS_EX_NOACTIVATE,
         kFrameClassName, kFrameClassName, WS_POPUP, area.x, area.y, area.width, area.height,
-        nullptr, nullptr, nullptr, nullptr));
+        nullptr, nullptr, nullptr, this));
     if (!window) {
         const DWORD error = GetLastError();
         QLOG(LOG_ERROR) << "create follow frame window err:" << error << " x:" << area.x
@@ -80,7 +81,7 @@ void WndFrameImpl::MessageLoop(int followHwnd) {
         if (closing) {
             return;  // nobody would close it any more
         }
-        frames[hwnd] = followHwnd;
+        frames.insert(hwnd);
     }
     QLOG(LOG_INFO) << "create follow frame window cuccess hwnd:" << hwnd
                    << " followHWnd:" << followHwnd << " x:" << area.x << " y:" << area.y
@@ -158,14 +159,13 @@ void WndFrameImpl::CloseWindow(int hwnd) {
 void WndFrameImpl::CloseAllFrameWindow() {
     QLOG(LOG_INFO) << "close all frame window";
     std::lock_guard<std::mutex> lock(framesMutex);
-    for (const auto& entry : frames) {
-        CloseWindow(entry.first);
+    for (const int hwnd : frames) {
+        CloseWindow(hwnd);
     }
     frames.clear();
 }
 
-LRESULT CALLBACK WndFrameImpl::FrameWndProc(HWND hwnd, UINT message, WPARAM wParam,
-                                            LPARAM lParam) noexcept {
+LRESULT WndFrameImpl::FrameWndProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) noexcept {
     switch (message) {
         case WM_DESTROY:
             PostQuitMessage(0);

@@ -5,7 +5,7 @@
 #include <windows.h>
 
 #include <mutex>
-#include <unordered_map>
+#include <unordered_set>
 
 // Frame windows: topmost, click-through windows that outline in green the rectangle another
 // window occupies when the frame is made. Each frame lives on a detached thread of its own,
@@ -28,11 +28,11 @@ public:
     static void FillWindow(int hwnd, const overlay::Rect& area, const overlay::FrameSides& sides);
     static void CloseWindow(int hwnd);
     void CloseAllFrameWindow();
-    static LRESULT CALLBACK FrameWndProc(HWND hwnd, UINT message, WPARAM wParam,
-                                         LPARAM lParam) noexcept;
+    // Every frame window's messages: its owner is this object.
+    LRESULT FrameWndProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) noexcept;
 
 private:
-    std::unordered_map<int, int> frames;  // frame window → followed window
-    std::mutex framesMutex;               // guards frames and closing
-    bool closing = false;                 // set by the destructor: late frames do not list
+    std::unordered_set<int> frames;  // the frame windows to close
+    std::mutex framesMutex;          // guards frames and closing
+    bool closing = false;            // set by the destructor: late frames do not list
 };

@@ -111,18 +111,22 @@ bool MoveProxy(HWND window, const overlay::Rect& area) {
     return true;
 }
 
-bool GetParentHWnd(int childHwnd, int& parentHwnd) {
-    std::lock_guard<std::mutex> lock(proxyMutex);
-    const auto found = parentOfWindow.find(childHwnd);
-    if (found == parentOfWindow.end()) {
-        QLOG(LOG_ERROR) << "can not find parentHWnd by childHWnd:" << childHwnd;
-        return false;
-    }
-    parentHwnd = found->second;
-    return true;
-}
+// One proxy window's own state, made by its thread before the window and gone after it: the
+// window procedure finds it through the window, so forwarding input takes no lock.
+class ProxyWindow {
+public:
+    explicit ProxyWindow(int parent) noexcept : parent_(parent) {}
 
-LRESULT CALLBACK ProxyWndProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) noexcept {
+    LRESULT WndProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) noexcept;
+
+private:
+    void ForwardTouch(WPARAM wParam, LPARAM lParam) const;
+    void ForwardMouse(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) const;
+
+    const int parent_;
+};
+
+LRESULT ProxyWindow::WndProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) noexcept {
     try {
         const int self = win32::HandleNumber(hwnd);
         switch (message) {
@@ -155,84 +159,82 @@ LRESULT CALLBACK ProxyWndProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPa
                     QLOG(LOG_ERROR) << "DestroyWindow err:" << error << " childHWnd:" << self;
                 }
                 return 1;
-            case WM_TOUCH: {
-                // Posted, never sent: the parent's thread (another process) must not hold up
-                // this one. The input handle is closed on every path, a failed allocation
-                // included, and DefWindowProc never sees the message, so the system makes no
-                // mouse messages of its own from it.
-                const win32::UniqueTouchInput owner(reinterpret_cast<HTOUCHINPUT>(lParam));
-                const HTOUCHINPUT input = owner.get();
-                const UINT count = overlay::TouchInputCount(wParam);
-                int parent = 0;
-                if (overlay::ForwardsTouch(count) && GetParentHWnd(self, parent)) {
-                    std::vector<TOUCHINPUT> records(count);
-                    if (!GetTouchInputInfo(input, count, records.data(), sizeof(TOUCHINPUT))) {
-                        const DWORD error = GetLastError();
-                        QLOG(LOG_ERROR)
-                            << "GetTouchInputInfo err:" << error << " numInputs:" << count;
-                    } else {
-                        std::vector<overlay::TouchRecord> touches;
-                        for (const TOUCHINPUT& record : records) {
-                            touches.push_back({static_cast<int32_t>(record.x),
-                                               static_cast<int32_t>(record.y),
-                                               static_cast<uint32_t>(record.dwFlags)});
-                        }
-                        const HWND parentWindow = ToHwnd(parent);
-                        for (const overlay::TouchStep& step :
-                             overlay::PlanTouchForwarding(touches)) {
-                            POINT p = win32::ToPOINT(step.screen);
-                            if (!ScreenToClient(parentWindow, &p)) {
-                                const DWORD error = GetLastError();
-                                QLOG(LOG_ERROR)
-                                    << "ScreenToClient err:" << error << " parentHWnd:" << parent;
-                            }
-                            if (step.message == 0) {
-                                break;
-                            }
-                            const LPARAM point =
-                                static_cast<LPARAM>(overlay::LParamFromPoint(win32::ToPoint(p)));
-                            if (!PostMessageW(parentWindow, step.message, wParam, point)) {
-                                const DWORD error = GetLastError();
-                                QLOG(LOG_ERROR) << "post touch message to parentHWnd:" << parent
-                                                << " msg:" << step.message << " x:" << p.x
-                                                << " y:" << p.y << " err:" << error;
-                            }
-                        }
-                    }
-                }
+            case WM_TOUCH:
+                ForwardTouch(wParam, lParam);
                 return 1;
-            }
             default:
                 break;
         }
         if (!overlay::IsForwardedMouseMessage(message)) {
             return DefWindowProcW(hwnd, message, wParam, lParam);
         }
-        // Mouse input: the same message at the same place, in the parent's client
-        // coordinates, with the button and key state of wParam unchanged.
-        int parent = 0;
-        if (!GetParentHWnd(self, parent)) {
-            return 1;
-        }
-        const overlay::Point client = overlay::PointFromLParam(static_cast<int64_t>(lParam));
-        POINT p = win32::ToPOINT(client);
-        if (!ClientToScreen(hwnd, &p)) {
-            const DWORD error = GetLastError();
-            QLOG(LOG_ERROR) << "ClientToScreen err:" << error << " childHWnd:" << self;
-        }
-        if (!ScreenToClient(ToHwnd(parent), &p)) {
-            const DWORD error = GetLastError();
-            QLOG(LOG_ERROR) << "ScreenToClient err:" << error << " parentHWnd:" << parent;
-        }
-        const LPARAM point = static_cast<LPARAM>(overlay::LParamFromPoint(win32::ToPoint(p)));
-        if (!PostMessageW(ToHwnd(parent), message, wParam, point)) {
-            const DWORD error = GetLastError();
-            QLOG(LOG_ERROR) << "post mouse message to parentHWnd:" << parent << " msg:" << message
-                            << " x:" << p.x << " y:" << p.y << " err:" << error;
-        }
+        ForwardMouse(hwnd, message, wParam, lParam);
         return 1;
     } catch (...) {
         return 1;
+    }
+}
+
+// Posted, never sent: the parent's thread (another process) must not hold up this one. The
+// input handle is closed on every path, a failed allocation included, and DefWindowProc never
+// sees the message, so the system makes no mouse messages of its own from it.
+void ProxyWindow::ForwardTouch(WPARAM wParam, LPARAM lParam) const {
+    const win32::UniqueTouchInput owner(reinterpret_cast<HTOUCHINPUT>(lParam));
+    const UINT count = overlay::TouchInputCount(wParam);
+    if (!overlay::ForwardsTouch(count)) {
+        return;
+    }
+    std::vector<TOUCHINPUT> records(count);
+    if (!GetTouchInputInfo(owner.get(), count, records.data(), sizeof(TOUCHINPUT))) {
+        const DWORD error = GetLastError();
+        QLOG(LOG_ERROR) << "GetTouchInputInfo err:" << error << " numInputs:" << count;
+        return;
+    }
+    std::vector<overlay::TouchRecord> touches;
+    for (const TOUCHINPUT& record : records) {
+        touches.push_back({static_cast<int32_t>(record.x), static_cast<int32_t>(record.y),
+                           static_cast<uint32_t>(record.dwFlags)});
+    }
+    const HWND parentWindow = ToHwnd(parent_);
+    for (const overlay::TouchStep& step : overlay::PlanTouchForwarding(touches)) {
+        POINT p = win32::ToPOINT(step.screen);
+        if (!ScreenToClient(parentWindow, &p)) {
+            const DWORD error = GetLastError();
+            QLOG(LOG_ERROR) << "ScreenToClient err:" << error << " parentHWnd:" << parent_;
+        }
+        if (step.message == 0) {
+            break;
+        }
+        const LPARAM point = static_cast<LPARAM>(overlay::LParamFromPoint(win32::ToPoint(p)));
+        if (!PostMessageW(parentWindow, step.message, wParam, point)) {
+            const DWORD error = GetLastError();
+            QLOG(LOG_ERROR) << "post touch message to parentHWnd:" << parent_
+                            << " msg:" << step.message << " x:" << p.x << " y:" << p.y
+                            << " err:" << error;
+        }
+    }
+}
+
+// The same message at the same place, in the parent's client coordinates, with the button and
+// key state of wParam unchanged.
+void ProxyWindow::ForwardMouse(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) const {
+    const overlay::Point client = overlay::PointFromLParam(static_cast<int64_t>(lParam));
+    POINT p = win32::ToPOINT(client);
+    if (!ClientToScreen(hwnd, &p)) {
+        const DWORD error = GetLastError();
+        QLOG(LOG_ERROR) << "ClientToScreen err:" << error
+                        << " childHWnd:" << win32::HandleNumber(hwnd);
+    }
+    const HWND parentWindow = ToHwnd(parent_);
+    if (!ScreenToClient(parentWindow, &p)) {
+        const DWORD error = GetLastError();
+        QLOG(LOG_ERROR) << "ScreenToClient err:" << error << " parentHWnd:" << parent_;
+    }
+    const LPARAM point = static_cast<LPARAM>(overlay::LParamFromPoint(win32::ToPoint(p)));
+    if (!PostMessageW(parentWindow, message, wParam, point)) {
+        const DWORD error = GetLastError();
+        QLOG(LOG_ERROR) << "post mouse message to parentHWnd:" << parent_ << " msg:" << message
+                        << " x:" << p.x << " y:" << p.y << " err:" << error;
     }
 }
 
@@ -275,8 +277,11 @@ void WndProxyImpl::MessageLoop(int parentHwnd, int x, int y, int width, int heig
     // A class of its own for every window, so that no two proxy windows share a class.
     const std::string name = "TransparentWindow" + Orlix::Uuid::Create().ToString("-", true);
     const std::wstring className = Orlix::AnsiToWide(name);
-    win32::RegisterWindowClass(className.c_str(), ProxyWndProc);
+    win32::RegisterWindowClass(className.c_str(),
+                               win32::OwnedWindowProc<ProxyWindow, &ProxyWindow::WndProc>);
     const ClassRegistration registration(className);
+    // Before the window, so that it outlives every message the window gets.
+    ProxyWindow state(parentHwnd);
 
     // Made where it goes: a window that ever covered a whole display stays a full-screen one
     // for Wine.
@@ -284,7 +289,7 @@ void WndProxyImpl::MessageLoop(int parentHwnd, int x, int y, int width, int heig
     win32::UniqueHwnd window(CreateWindowExW(WS_EX_LAYERED | WS_EX_TOOLWINDOW, className.c_str(),
                                              className.c_str(), WS_POPUP | WS_CHILD | WS_VISIBLE,
                                              area.x, area.y, area.width, area.height,
-                                             ToHwnd(parentHwnd), nullptr, nullptr, nullptr));
+                                             ToHwnd(parentHwnd), nullptr, nullptr, &state));
     if (!window) {
         const DWORD error = GetLastError();
         QLOG(LOG_ERROR) << "CreateWindowEx err:" << error << " x:" << x << " y:" << y
@@ -314,7 +319,7 @@ void WndProxyImpl::MessageLoop(int parentHwnd, int x, int y, int width, int heig
         }
         parentOfWindow[hwnd] = parentHwnd;
     }
-    // Announced only once listed, so input arriving at once is already forwarded.
+    // Announced only once listed, so the handle can be moved and closed as soon as it is known.
     if (created) {
         created(hwnd);
     }

@@ -9,6 +9,7 @@
 #include <chrono>
 #include <stdexcept>
 #include <system_error>
+#include <vector>
 
 namespace {
 
@@ -68,6 +69,38 @@ TEST(WindowThreads, AWindowThreadRegistersItsClassAgainAndItsLoopEndsWithTheWind
         made = nullptr;
         quit = false;
     }
+}
+
+// A window's owner that notes what reaches it and answers WM_APP with its own number.
+struct NotingOwner {
+    LRESULT Procedure(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) noexcept {
+        messages.push_back(message);
+        return message == WM_APP ? number : DefWindowProcW(hwnd, message, wParam, lParam);
+    }
+    int number;
+    std::vector<UINT> messages;
+};
+
+TEST(OwnedWindowProc, EachWindowReachesItsOwnOwnerFromItsFirstMessageToItsLast) {
+    win32::RegisterWindowClass(L"QuarnelOwnedWindowTest",
+                               win32::OwnedWindowProc<NotingOwner, &NotingOwner::Procedure>);
+    NotingOwner owners[] = {{7, {}}, {9, {}}};
+    HWND windows[2] = {};
+    for (int i = 0; i < 2; ++i) {
+        windows[i] = CreateWindowExW(0, L"QuarnelOwnedWindowTest", L"", WS_POPUP, 0, 0, 10, 10,
+                                     nullptr, nullptr, nullptr, &owners[i]);
+        ASSERT_NE(windows[i], nullptr) << "window " << i;
+    }
+    for (int i = 0; i < 2; ++i) {
+        EXPECT_EQ(SendMessageW(windows[i], WM_APP, 0, 0), owners[i].number) << "window " << i;
+        ASSERT_FALSE(owners[i].messages.empty());
+        EXPECT_EQ(owners[i].messages.front(), static_cast<UINT>(WM_NCCREATE)) << "window " << i;
+    }
+    DestroyWindow(windows[0]);
+    EXPECT_EQ(owners[0].messages.back(), static_cast<UINT>(WM_NCDESTROY));
+    EXPECT_EQ(SendMessageW(windows[1], WM_APP, 0, 0), owners[1].number);  // still its own
+    DestroyWindow(windows[1]);
+    EXPECT_EQ(owners[1].messages.back(), static_cast<UINT>(WM_NCDESTROY));
 }
 
 // Waits in its loop until the stop's quit arrives, like the keyboard hook.
