@@ -1,10 +1,9 @@
 #include "impl/win_keyboard_hook_impl.h"
 
 #include "core/key_mapping.h"
+#include "core/logging.h"
 #include "impl/win32_resources.h"
 #include "impl/window_threads.h"
-
-#include <iostream>
 
 std::function<void(int)> WinKeyboardHookImpl::callback;
 std::mutex WinKeyboardHookImpl::callbackMutex;
@@ -75,7 +74,7 @@ void WinKeyboardHookImpl::Run() {
     win32::UniqueHook hook(SetWindowsHookExW(WH_KEYBOARD_LL, KeyboardProc, nullptr, 0));
     if (!hook) {
         const DWORD error = GetLastError();
-        std::cout << "SetWindowsHookExW failed: " << error << std::endl;
+        QLOG(LOG_ERROR) << "SetWindowsHookExW err:" << error;
         return;
     }
     // The system calls the hook procedure on this thread while it waits for messages, so it
