@@ -117,19 +117,18 @@ void Start(Post post, int count, int window) {
     });
 }
 
-std::shared_ptr<napi::napi_callback> queueCallback;
-
-// queueRun(callback, count, window): events through the module's queue.
-napi_value QueueRun(napi_env env, napi_callback_info info) {
-    size_t argc = 3;
-    napi_value argv[3];
+template <size_t N>
+void ReadArgs(napi_env env, napi_callback_info info, napi_value (&argv)[N]) {
+    size_t argc = N;
     napi_get_cb_info(env, info, &argc, argv, nullptr, nullptr);
+}
+
+// A poster of one key event through the module's queue, holding `js` as the callback.
+std::shared_ptr<napi::napi_callback> queueCallback;
+auto QueuePoster(napi_env env, napi_value js) {
     QuarnelAddon& addon = *QuarnelAddon::ForEnvironment(env);
-    queueCallback = napi::make_callback(env, argv[0]);
-    std::shared_ptr<napi::napi_callback> callback = queueCallback;
-    Start([&addon, callback] { addon.OnKeyboardEvent(callback, 5); }, napi::get_int32(env, argv[1]),
-          napi::get_int32(env, argv[2]));
-    return nullptr;
+    queueCallback = napi::make_callback(env, js);
+    return [&addon, callback = queueCallback] { addon.OnKeyboardEvent(callback, 5); };
 }
 
 void CallJsKey(napi_env env, napi_value js, void*, void* data) {
@@ -143,70 +142,63 @@ void CallJsKey(napi_env env, napi_value js, void*, void* data) {
     napi_call_function(env, global, js, 1, &key, nullptr);
 }
 
-napi_threadsafe_function tsfn = nullptr;
-
-// tsfnRun(callback, count, window): the same through a napi_threadsafe_function.
-napi_value TsfnRun(napi_env env, napi_callback_info info) {
-    size_t argc = 3;
-    napi_value argv[3];
-    napi_get_cb_info(env, info, &argc, argv, nullptr, nullptr);
-    if (tsfn != nullptr) {
-        napi_release_threadsafe_function(tsfn, napi_tsfn_release);
-        tsfn = nullptr;
+// The same through a napi_threadsafe_function kept in `slot` (the previous one is released).
+auto TsfnPoster(napi_env env, napi_value js, napi_threadsafe_function& slot, const char* name) {
+    if (slot != nullptr) {
+        napi_release_threadsafe_function(slot, napi_tsfn_release);
     }
-    napi_value name = napi::make_string(env, "quarnel-bench");
-    napi_create_threadsafe_function(env, argv[0], nullptr, name, 0, 1, nullptr, nullptr, nullptr,
-                                    CallJsKey, &tsfn);
-    napi_unref_threadsafe_function(env, tsfn);
-    napi_threadsafe_function fn = tsfn;
+    napi_create_threadsafe_function(env, js, nullptr, napi::make_string(env, name), 0, 1, nullptr,
+                                    nullptr, nullptr, CallJsKey, &slot);
+    napi_unref_threadsafe_function(env, slot);
     static const char kKey[] = "pageDown";
-    Start(
-        [fn] { napi_call_threadsafe_function(fn, const_cast<char*>(kKey), napi_tsfn_nonblocking); },
-        napi::get_int32(env, argv[1]), napi::get_int32(env, argv[2]));
+    return [fn = slot] {
+        napi_call_threadsafe_function(fn, const_cast<char*>(kKey), napi_tsfn_nonblocking);
+    };
+}
+
+// queueRun(callback, count, window) and tsfnRun(callback, count, window).
+napi_value QueueRun(napi_env env, napi_callback_info info) {
+    napi_value argv[3];
+    ReadArgs(env, info, argv);
+    Start(QueuePoster(env, argv[0]), napi::get_int32(env, argv[1]), napi::get_int32(env, argv[2]));
+    return nullptr;
+}
+
+napi_threadsafe_function tsfn = nullptr;
+napi_value TsfnRun(napi_env env, napi_callback_info info) {
+    napi_value argv[3];
+    ReadArgs(env, info, argv);
+    Start(TsfnPoster(env, argv[0], tsfn, "quarnel-bench"), napi::get_int32(env, argv[1]),
+          napi::get_int32(env, argv[2]));
     return nullptr;
 }
 
 // burstRun(useTsfn, callback, n): a worker posts n key events and is joined before this
 // returns, so the time until the n-th call is what the JavaScript thread spends per event
 // once woken, free of the worker's scheduling. Returns the worker's ns per post.
-napi_threadsafe_function burstTsfn = nullptr;
-int64_t burstPostNs = 0;
-napi_value BurstRun(napi_env env, napi_callback_info info) {
-    size_t argc = 3;
-    napi_value argv[3];
-    napi_get_cb_info(env, info, &argc, argv, nullptr, nullptr);
-    const int count = napi::get_int32(env, argv[2]);
-    if (napi::get_bool(env, argv[0])) {
-        if (burstTsfn != nullptr) {
-            napi_release_threadsafe_function(burstTsfn, napi_tsfn_release);
+template <typename Post>
+double Burst(Post post, int count) {
+    int64_t postNs = 0;
+    std::thread([&] {
+        const int64_t start = NowNs();
+        for (int i = 0; i < count; ++i) {
+            post();
         }
-        napi_value name = napi::make_string(env, "quarnel-burst");
-        napi_create_threadsafe_function(env, argv[1], nullptr, name, 0, 1, nullptr, nullptr,
-                                        nullptr, CallJsKey, &burstTsfn);
-        napi_unref_threadsafe_function(env, burstTsfn);
-        static const char kKey[] = "pageDown";
-        napi_threadsafe_function fn = burstTsfn;
-        std::thread([fn, count] {
-            const int64_t start = NowNs();
-            for (int i = 0; i < count; ++i) {
-                napi_call_threadsafe_function(fn, const_cast<char*>(kKey), napi_tsfn_nonblocking);
-            }
-            burstPostNs = NowNs() - start;
-        }).join();
-    } else {
-        QuarnelAddon& addon = *QuarnelAddon::ForEnvironment(env);
-        queueCallback = napi::make_callback(env, argv[1]);
-        std::shared_ptr<napi::napi_callback> callback = queueCallback;
-        std::thread([&addon, callback, count] {
-            const int64_t start = NowNs();
-            for (int i = 0; i < count; ++i) {
-                addon.OnKeyboardEvent(callback, 5);
-            }
-            burstPostNs = NowNs() - start;
-        }).join();
-    }
+        postNs = NowNs() - start;
+    }).join();
+    return static_cast<double>(postNs) / count;
+}
+
+napi_threadsafe_function burstTsfn = nullptr;
+napi_value BurstRun(napi_env env, napi_callback_info info) {
+    napi_value argv[3];
+    ReadArgs(env, info, argv);
+    const int count = napi::get_int32(env, argv[2]);
+    const double perPost = napi::get_bool(env, argv[0])
+                               ? Burst(TsfnPoster(env, argv[1], burstTsfn, "quarnel-burst"), count)
+                               : Burst(QueuePoster(env, argv[1]), count);
     napi_value result = nullptr;
-    napi_create_double(env, static_cast<double>(burstPostNs) / count, &result);
+    napi_create_double(env, perPost, &result);
     return result;
 }
 
@@ -220,13 +212,12 @@ napi_value TakeResult(napi_env env, napi_callback_info) {
 
 // logSiteCost(iterations): ns per log statement with the current sink.
 napi_value LogSiteCost(napi_env env, napi_callback_info info) {
-    size_t argc = 1;
     napi_value argv[1];
-    napi_get_cb_info(env, info, &argc, argv, nullptr, nullptr);
+    ReadArgs(env, info, argv);
     const int iterations = napi::get_int32(env, argv[0]);
     const int64_t start = NowNs();
     for (int i = 0; i < iterations; ++i) {
-        QLOG(LOG_ERROR) << "SetWindowPos err:" << i << " hWnd:" << static_cast<void*>(&argc);
+        QLOG(LOG_ERROR) << "SetWindowPos err:" << i << " hWnd:" << static_cast<void*>(&argv);
     }
     const double perCall = static_cast<double>(NowNs() - start) / iterations;
     napi_value result = nullptr;
@@ -238,9 +229,8 @@ napi_value LogSiteCost(napi_env env, napi_callback_info info) {
 // injects anything: the thread's DPI context and the integrity check of the foreground window.
 // Negative when the check warned.
 napi_value InputChecksCost(napi_env env, napi_callback_info info) {
-    size_t argc = 1;
     napi_value argv[1];
-    napi_get_cb_info(env, info, &argc, argv, nullptr, nullptr);
+    ReadArgs(env, info, argv);
     const int iterations = napi::get_int32(env, argv[0]);
     int warnings = 0;
     const int64_t start = NowNs();

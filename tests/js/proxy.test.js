@@ -243,7 +243,7 @@ test('focus and blur of a proxy reach their callbacks with its handle', async ()
   await closeProxy(proxy);
 });
 
-test('closing a proxy reports its end once and unlists it', async () => {
+test('closing a proxy reports its end once and unlists it; closing or resizing anything else is logged and leaves it alone', async () => {
   const closed = [];
   quarnel.WndProxySetWindowCloseCB((payload) => closed.push(payload));
   const proxy = await createProxy(parentA, 100, 200, 300, 100);
@@ -254,16 +254,6 @@ test('closing a proxy reports its end once and unlists it', async () => {
   const posted = logs.matching(new RegExp(`^PostMessage WM_CLOSE success childHWnd:${proxy}$`));
   assert.deepEqual(posted.map((r) => r.func), ['WndProxyImpl::CloseWindow']);
   assert.equal(targetHelper('--query-rect', proxy), '0,0,0,0');
-  await sleep(100);
-  assert.equal(closed.length, 1);
-});
-
-test('closing or resizing anything but a live proxy window is logged and leaves that window alone', async () => {
-  const closed = [];
-  quarnel.WndProxySetWindowCloseCB((payload) => closed.push(payload));
-  const proxy = await createProxy(parentA, 100, 200, 300, 100);
-  await closeProxy(proxy);
-  await waitFor(() => closed.length > 0);
   await clearLogs();
   // The parent itself, the two handles the system takes for "every top-level window", a
   // closed proxy and one that never was a window.

@@ -179,7 +179,6 @@ function collectLogs(module) {
 
 module.exports = {
   repo,
-  modulePath,
   targetAppPath,
   sleep,
   waitFor,

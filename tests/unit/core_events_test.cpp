@@ -1,7 +1,6 @@
 #include "core/bounded_queue.h"
 #include "core/function_name.h"
 #include "core/lifecycle.h"
-#include "core/key_names.h"
 #include "core/touch_point.h"
 
 #include <gtest/gtest.h>
@@ -116,15 +115,6 @@ TEST(Lifecycle, OnlyMovesForwardAndEachStageAllowsLess) {
         thread.join();
     }
     EXPECT_EQ(raced.stage(), Stage::Detached);
-}
-
-TEST(KeyCodeName, NamesTheSixKeysOnly) {
-    const char* expected[] = {"left", "up", "right", "down", "pageUp", "pageDown"};
-    for (int code = 0; code < 6; ++code) {
-        EXPECT_STREQ(KeyCodeName(code), expected[code]);
-    }
-    EXPECT_EQ(KeyCodeName(6), nullptr);
-    EXPECT_EQ(KeyCodeName(-1), nullptr);
 }
 
 TEST(TouchPointsJson, MembersSortedAndEmptyListIsNull) {

@@ -31,20 +31,7 @@ TEST(FoundationSystemError, GivesTheSystemTextOrNothing) {
     EXPECT_EQ(Orlix::FormatSystemError(0x2000FFFFu), "");  // customer bit set: nobody's code
 }
 
-TEST(FoundationSharedLibrary, LoadsFreesAndReportsMissingFiles) {
-    Orlix::SharedLibrary library;
-    EXPECT_FALSE(library.Load("C:\\no\\such\\directory\\missing.dll"));
-    EXPECT_TRUE(library.IsNull());
-    EXPECT_EQ(library.LastError(), "126:" + Orlix::FormatSystemError(126));
-
-    ASSERT_TRUE(library.Load("version.dll", LOAD_LIBRARY_SEARCH_SYSTEM32));
-    EXPECT_NE(GetProcAddress(library.Module(), "GetFileVersionInfoW"), nullptr);
-    EXPECT_TRUE(library.Free());
-    EXPECT_TRUE(library.IsNull());
-    EXPECT_FALSE(library.Free());
-}
-
-TEST(FoundationSharedLibrary, LoadsByNameFromSystem32AndOtherwiseOnlyByFullPath) {
+TEST(FoundationSharedLibrary, LoadsByNameFromSystem32OtherwiseByFullPathAndFrees) {
     // Copies of the planted DLL (loaded, it leaves "<its path>.loaded") in the working directory
     // and beside this executable, where the default search order looks first.
     wchar_t exe[MAX_PATH] = {};
@@ -70,7 +57,8 @@ TEST(FoundationSharedLibrary, LoadsByNameFromSystem32AndOtherwiseOnlyByFullPath)
         DWORD error;  // 0: loads
     };
     const Row rows[] = {
-        {name, 126},                           // only System32 is searched for a bare name
+        {name, 126},  // only System32 is searched for a bare name
+        {"C:\\no\\such\\directory\\missing.dll", 126},
         {".\\" + name, ERROR_BAD_PATHNAME},    // relative to the working directory
         {"sub\\" + name, ERROR_BAD_PATHNAME},  // relative, with a directory
         {"sub/" + name, ERROR_BAD_PATHNAME},   // the same, other separator
@@ -82,6 +70,7 @@ TEST(FoundationSharedLibrary, LoadsByNameFromSystem32AndOtherwiseOnlyByFullPath)
         Orlix::SharedLibrary library;
         const bool loaded = library.Load(row.path);
         EXPECT_EQ(loaded, row.error == 0) << row.path;
+        EXPECT_EQ(library.IsNull(), !loaded) << row.path;
         if (row.error != 0) {
             EXPECT_EQ(library.LastError(),
                       std::to_string(row.error) + ":" + Orlix::FormatSystemError(row.error))
@@ -90,6 +79,11 @@ TEST(FoundationSharedLibrary, LoadsByNameFromSystem32AndOtherwiseOnlyByFullPath)
             wchar_t file[MAX_PATH] = {};
             GetModuleFileNameW(library.Module(), file, MAX_PATH);
             EXPECT_EQ(_wcsnicmp(file, system, wcslen(system)), 0) << row.path;
+            EXPECT_NE(GetProcAddress(library.Module(), "GetFileVersionInfoW"), nullptr);
+            EXPECT_TRUE(library.Free());
+            EXPECT_TRUE(library.IsNull());
+            EXPECT_FALSE(library.Free());
+            EXPECT_TRUE(library.Load(row.path, LOAD_LIBRARY_SEARCH_SYSTEM32));  // caller's flags
         }
     }
     std::filesystem::current_path(previous);

@@ -49,38 +49,16 @@ QuarnelAddon& Addon(napi_env env) {
 
 // ---- the bridge's readers and makers ----
 
-napi_value GetInt32(napi_env env, napi_callback_info info) {
+// Reads the first argument with one of the bridge's readers and hands it back through a maker.
+template <auto Read, auto Make>
+napi_value Echo(napi_env env, napi_callback_info info) {
     napi_value argv[1];
     Args(env, info, argv);
-    return napi::make_int32(env, napi::get_int32(env, argv[0]));
-}
-
-napi_value GetBool(napi_env env, napi_callback_info info) {
-    napi_value argv[1];
-    Args(env, info, argv);
-    return napi::make_bool(env, napi::get_bool(env, argv[0]));
-}
-
-napi_value GetString(napi_env env, napi_callback_info info) {
-    napi_value argv[1];
-    Args(env, info, argv);
-    return napi::make_string(env, napi::get_string(env, argv[0]));
-}
-
-napi_value GetStringArray(napi_env env, napi_callback_info info) {
-    napi_value argv[1];
-    Args(env, info, argv);
-    return napi::make_string_array(env, napi::get_string_array(env, argv[0]));
+    return Make(env, Read(env, argv[0]));
 }
 
 napi_value MakeStringWithZero(napi_env env, napi_callback_info) {
     return napi::make_string(env, std::string("ab\0cd", 5));
-}
-
-napi_value MakeInt64(napi_env env, napi_callback_info info) {
-    napi_value argv[1];
-    Args(env, info, argv);
-    return napi::make_int64(env, napi::get_int32(env, argv[0]));
 }
 
 // ---- the event queue ----
@@ -251,12 +229,12 @@ napi_value HookTouchEvent(napi_env env, napi_callback_info info) {
 }
 
 const ExportRow kTestExports[] = {
-    {"getInt32", GetInt32},
-    {"getBool", GetBool},
-    {"getString", GetString},
-    {"getStringArray", GetStringArray},
+    {"getInt32", Echo<napi::get_int32, napi::make_int32>},
+    {"getBool", Echo<napi::get_bool, napi::make_bool>},
+    {"getString", Echo<napi::get_string, napi::make_string>},
+    {"getStringArray", Echo<napi::get_string_array, napi::make_string_array>},
     {"makeStringWithZero", MakeStringWithZero},
-    {"makeInt64", MakeInt64},
+    {"makeInt64", Echo<napi::get_int32, napi::make_int64>},
     {"postKeyEvents", PostKeyEvents},
     {"postProxyEvent", PostProxyEvent},
     {"postTouchEvent", PostTouchEvent},
