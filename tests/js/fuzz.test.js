@@ -9,11 +9,7 @@ const { load } = require('./support');
 const seed = process.env.FUZZ_SEED || '20261206';
 const calls = process.env.FUZZ_CALLS || '10000';
 
-// The fixed seed still meets a known open fault (3 calls just over 2 s while Wine hides a proxy
-// that was activated, README "Robustness"): it runs and reports, as a to-do, until fixed.
-const todo = seed === '20261206' && calls === '10000' && 'a few calls over 2 s under Wine';
-
-test(`${calls} calls with random arguments, seed ${seed}`, { timeout: 900000, todo }, async (t) => {
+test(`${calls} calls with random arguments, seed ${seed}`, { timeout: 900000 }, async (t) => {
   const result = await runIsolated({ seed, calls });
   // A run ended mid-way may leave a button pressed, which every later test would inherit.
   const quarnel = load();
