@@ -225,8 +225,12 @@ test('the registry view and System32 are those of the module\'s bitness', async 
   const reg = (...args) => spawnSync('reg', args, { encoding: 'utf8' });
   const files = [path.join(windir, redirected ? 'Sysnative' : 'System32', `${name}.txt`),
     path.join(wow, `${name}.txt`), path.join(wow, `${name}.exe`)];
-  t.after(() => {
+  let started = {};
+  t.after(async () => {
     for (const view of ['/reg:32', '/reg:64']) reg('delete', `HKLM\\${key}`, '/f', view);
+    // A running program's file cannot be removed.
+    if (started.pid && alive(started.pid)) process.kill(started.pid);
+    await waitFor(() => !started.pid || !alive(started.pid), 5000);
     files.forEach((file) => fs.rmSync(file, { force: true }));
   });
   for (const view of ['64', '32']) {
@@ -243,8 +247,7 @@ test('the registry view and System32 are those of the module\'s bitness', async 
   const attributes = since('IsHiddenFile');
   assert.equal(quarnel.IsHiddenFile(path.join(windir, 'System32', `${name}.txt`)), redirected ? 0 : 1);
   assert.match((await attributes()).join('|'), /^get dwAttrs:\d+$/);
-  const started = quarnel.StartProcess(path.join(windir, 'System32', `${name}.exe`), ['--exit-after', '2000'], '');
-  t.after(() => started.pid && alive(started.pid) && process.kill(started.pid));
+  started = quarnel.StartProcess(path.join(windir, 'System32', `${name}.exe`), ['--exit-after', '2000'], '');
   assert.equal(started.status, redirected ? 1 : 0, JSON.stringify(started));
 });
 
