@@ -173,6 +173,27 @@ napi_value TsfnRun(napi_env env, napi_callback_info info) {
     return nullptr;
 }
 
+// pairRun(queueCallback, tsfnCallback, count): one event at a time, through the queue and the
+// thread-safe function in turn, so that both meet the same moments of the machine's load.
+// Even latencies are the queue's, odd ones the thread-safe function's.
+napi_threadsafe_function pairTsfn = nullptr;
+napi_value PairRun(napi_env env, napi_callback_info info) {
+    napi_value argv[3];
+    ReadArgs(env, info, argv);
+    auto queue = QueuePoster(env, argv[0]);
+    auto fn = TsfnPoster(env, argv[1], pairTsfn, "quarnel-pair");
+    Start(
+        [queue, fn, turn = 0]() mutable {
+            if (turn++ % 2) {
+                fn();
+            } else {
+                queue();
+            }
+        },
+        napi::get_int32(env, argv[2]), 1);
+    return nullptr;
+}
+
 // burstRun(useTsfn, callback, n): a worker posts n key events and is joined before this
 // returns, so the time until the n-th call is what the JavaScript thread spends per event
 // once woken, free of the worker's scheduling. Returns the worker's ns per post.
@@ -250,6 +271,7 @@ const ExportRow kBenchExports[] = {
     {"benchNothing", Nothing},
     {"benchQueueRun", QueueRun},
     {"benchTsfnRun", TsfnRun},
+    {"benchPairRun", PairRun},
     {"benchIsDone", IsDone},
     {"benchBurstRun", BurstRun},
     {"benchTakeResult", TakeResult},

@@ -24,34 +24,35 @@ function percentile(sorted, p) {
   return sorted[Math.min(sorted.length - 1, Math.floor((p / 100) * sorted.length))];
 }
 
-// One measurement: events/s with up to 64 in flight (the callback only counts), then the
-// latencies of one event at a time (the callback reads the clock).
-async function measure(kind, events, samples) {
-  const throughput = await run(kind, events, 64, bench.benchCount);
-  const latency = await run(kind, samples, 1, bench.benchAck);
-  return { totalNs: throughput.totalNs, latencies: latency.latencies };
+// Events/s with up to 64 in flight (the callback only counts).
+async function throughput(kind, events) {
+  return (await run(kind, events, 64, bench.benchCount)).totalNs;
 }
 
-// One round: 100,000 events and 5,000 latency samples per mechanism, measured in four slices
-// that take turns (queue, fn, fn, queue, ...), so that a change in the machine's load during
-// the round weighs on both alike. Throughput is over the summed time; p50/p99 over the pooled
-// samples.
+// Latencies of one event at a time (the callback reads the clock), the two mechanisms taking
+// turns event by event: a moment the machine leaves a thread unscheduled falls on both alike.
+async function pairedLatencies(samples) {
+  bench.benchPairRun(() => bench.benchAck(), () => bench.benchAck(), 2 * samples);
+  while (!bench.benchIsDone()) await sleep(1);
+  const all = bench.benchTakeResult().latencies;
+  return { queue: all.filter((_, i) => i % 2 === 0), tsfn: all.filter((_, i) => i % 2 === 1) };
+}
+
+// One round: 100,000 events per mechanism, measured in four slices that take turns (queue, fn,
+// fn, queue, ...), so that a change in the machine's load during the round weighs on both
+// alike; then 10,000 latency samples of each, taken in turns.
 async function round(order) {
   const slices = 4;
-  const sums = {};
-  for (const kind of order) sums[kind] = { totalNs: 0, latencies: [] };
+  const totalNs = { queue: 0, tsfn: 0 };
   for (let i = 0; i < slices; i++) {
-    for (const kind of i % 2 ? order.slice().reverse() : order) {
-      const m = await measure(kind, 100000 / slices, 5000 / slices);
-      sums[kind].totalNs += m.totalNs;
-      sums[kind].latencies.push(...m.latencies);
-    }
+    for (const kind of i % 2 ? order.slice().reverse() : order) totalNs[kind] += await throughput(kind, 100000 / slices);
   }
+  const latencies = await pairedLatencies(10000);
   const result = {};
   for (const kind of order) {
-    const sorted = sums[kind].latencies.sort((a, b) => a - b);
+    const sorted = latencies[kind].sort((a, b) => a - b);
     result[kind] = {
-      eventsPerSecond: 100000 / (sums[kind].totalNs / 1e9),
+      eventsPerSecond: 100000 / (totalNs[kind] / 1e9),
       p50us: percentile(sorted, 50) / 1000,
       p99us: percentile(sorted, 99) / 1000,
     };
@@ -104,8 +105,9 @@ async function main() {
   const exportCall = callCost(bench.benchNothing, 1000000);
 
   // Warm-up, not counted.
-  await measure('queue', 25000, 1250);
-  await measure('tsfn', 25000, 1250);
+  await throughput('queue', 25000);
+  await throughput('tsfn', 25000);
+  await pairedLatencies(1250);
   const rounds = [];
   // Which one starts alternates too.
   for (let i = 0; i < 3; i++) rounds.push(await round(i % 2 ? ['tsfn', 'queue'] : ['queue', 'tsfn']));
