@@ -250,7 +250,7 @@ class napi_async : public async_handle {
 public:
     using async_observer = async_handle::async_observer;
 
-    static constexpr int kBatchesPerWakeup = 8;
+    static constexpr size_t kItemsPerWakeup = 1024;
 
     napi_async(napi_env env, async_observer* observer, uint32_t capacity)
         : async_handle(env, observer), pending_(capacity), batch_(capacity) {}
@@ -269,12 +269,14 @@ public:
     // at a time, and lets go of the callbacks parked up to each swap once its batch has run.
     // While batches run, posts send no wake-up (each would be a system call, under Wine a
     // server round trip, for a loop turn that finds nothing): what they add makes the next
-    // batch of this wake-up. After `kBatchesPerWakeup` batches the rest waits for a loop turn,
-    // so a steady stream cannot hold the loop for ever. Stops once the host may no longer be
-    // called (the environment went away under a callback).
+    // batch of this wake-up. Once about `kItemsPerWakeup` items have run (a batch counts as one
+    // more) the rest waits for a loop turn, so a steady stream cannot hold the loop for ever;
+    // counting items rather than batches spares a stream that trickles in a few items per batch
+    // a wake-up every few items. Stops once the host may no longer be called (the environment
+    // went away under a callback).
     template <typename Run>
     void drain(Run&& run) {
-        for (int turn = 0; turn < kBatchesPerWakeup && lifecycle().calls_host(); ++turn) {
+        for (size_t ran = 0; ran < kItemsPerWakeup && lifecycle().calls_host(); ++ran) {
             {
                 std::lock_guard<slim_mutex> lock(mutex());
                 pending_.swap(batch_);
@@ -285,7 +287,7 @@ public:
                 }
                 set_draining(true);
             }
-            for (T item; batch_.pop(item);) {
+            for (T item; batch_.pop(item); ++ran) {
                 if (lifecycle().calls_host()) {
                     run(item);
                 }
