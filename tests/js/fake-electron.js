@@ -27,10 +27,6 @@ const alive = setInterval(() => {
 }, 50);
 
 class BrowserWindow {
-  constructor(options = {}) {
-    this.options = options;
-  }
-
   // Electron hands the HWND out as the bytes of a pointer: four of them in a 32-bit process.
   getNativeWindowHandle() {
     const hwnd = Number(process.env.FAKE_ELECTRON_HWND);

@@ -156,6 +156,18 @@ async function assertCleanExits(scripts, marker, timeoutMs = 20000) {
   assert.deepEqual(failures, []);
 }
 
+// Runs `source` in a Worker; resolves with the last message it posted, once it has exited.
+function workerAnswer(source) {
+  const { Worker } = require('node:worker_threads');
+  return new Promise((resolve, reject) => {
+    const worker = new Worker(source, { eval: true });
+    let answer;
+    worker.on('message', (m) => (answer = m));
+    worker.once('error', reject);
+    worker.once('exit', () => resolve(answer));
+  });
+}
+
 // Collects the log records delivered to a module's log callback.
 function collectLogs(module) {
   const records = [];
@@ -190,6 +202,7 @@ module.exports = {
   childResult,
   assertCleanExits,
   collectLogs,
+  workerAnswer,
   load: () => require(modulePath),
   loadTestAddon: () => require(testAddonPath),
 };

@@ -8,7 +8,7 @@ const fs = require('node:fs');
 const os = require('node:os');
 const path = require('node:path');
 const { spawn, spawnSync } = require('node:child_process');
-const { load, targetAppPath, collectLogs, readyLine, waitFor, sleep, childResult, runScript } = require('./support');
+const { load, targetAppPath, collectLogs, readyLine, waitFor, sleep, childResult } = require('./support');
 
 const quarnel = load();
 const logs = collectLogs(quarnel);
@@ -133,14 +133,10 @@ test('StartProcess of the host\'s own program spares the host, its ancestors and
       }, 500);
     }, 500);
   `);
-  const run = await runScript(`
+  const { result, self, outer, descendant, descendantAlive, records } = await childResult(`
     const { spawnSync } = require('node:child_process');
     process.exit(spawnSync(process.execPath, [${JSON.stringify(caller)}], { stdio: 'inherit' }).status);
   `, { execPath: host });
-  assert.equal(run.code, 0, run.output);
-  const line = run.output.split(/\r?\n/).find((l) => l.startsWith('RESULT '));
-  assert.ok(line, run.output);
-  const { result, self, outer, descendant, descendantAlive, records } = JSON.parse(line.slice(7));
   started.push(result.pid);
   assert.ok(result.status === 1 && result.pid > 0, JSON.stringify(result));
   assert.ok(descendantAlive, 'the caller\'s descendant was ended');

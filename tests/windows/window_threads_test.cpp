@@ -121,12 +121,7 @@ public:
             }
         }
     }
-    void OnStop() override {
-        while (threadId == 0) {
-            Sleep(1);
-        }
-        PostThreadMessageW(threadId, WM_QUIT, 0, 0);
-    }
+    void OnStop() override { Post(WM_QUIT); }
     void Post(UINT message) {
         while (threadId == 0) {
             Sleep(1);

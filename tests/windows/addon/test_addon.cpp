@@ -100,13 +100,9 @@ napi_value PostTouchEvent(napi_env env, napi_callback_info info) {
     std::vector<std::string> fields = napi::get_string_array(env, argv[1]);
     std::vector<TouchPoint> points;
     for (size_t i = 0; i + 4 < fields.size(); i += 5) {
-        TouchPoint point;
-        point.touchType = std::stoi(fields[i]);
-        point.x = std::stoi(fields[i + 1]);
-        point.y = std::stoi(fields[i + 2]);
-        point.id = static_cast<uint32_t>(std::stoul(fields[i + 3]));
-        point.time = static_cast<uint32_t>(std::stoul(fields[i + 4]));
-        points.push_back(point);
+        points.push_back({std::stoi(fields[i]), std::stoi(fields[i + 1]), std::stoi(fields[i + 2]),
+                          static_cast<uint32_t>(std::stoul(fields[i + 3])),
+                          static_cast<uint32_t>(std::stoul(fields[i + 4]))});
     }
     std::thread([&addon, callback, &points] { addon.OnTouchEvent(callback, points); }).join();
     return nullptr;
