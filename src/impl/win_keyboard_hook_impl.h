@@ -1,5 +1,7 @@
 #pragma once
 
+#include "impl/win32_resources.h"
+
 #include <windows.h>
 
 #include <functional>
@@ -37,7 +39,8 @@ private:
     // The hook thread: installs the hook and pumps messages until the stop's quit.
     static void Run();
 
-    DWORD threadId_ = 0;  // the hook thread started last and not stopped since; 0 for none
+    DWORD threadId_ = 0;          // the hook thread started last and not stopped since; 0 for none
+    win32::UniqueHandle thread_;  // that thread's handle
 
     static std::function<void(int)> callback;
     static std::mutex callbackMutex;  // guards callback: every replacement and every call

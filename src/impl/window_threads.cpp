@@ -19,7 +19,7 @@ struct ThreadStart {
 
 }  // namespace
 
-DWORD WindowThreads::Start(std::function<void()> body) {
+DWORD WindowThreads::Start(std::function<void()> body, win32::UniqueHandle* handle) {
     ThreadStart start{this, std::move(body), false};
     {
         std::lock_guard<std::mutex> lock(mutex_);
@@ -27,8 +27,8 @@ DWORD WindowThreads::Start(std::function<void()> body) {
         ++running_;
     }
     DWORD id = 0;
-    // Closing our handle at once detaches the thread.
-    const win32::UniqueHandle thread(CreateThread(nullptr, 0, Entry, &start, 0, &id));
+    // Closing the handle detaches the thread.
+    win32::UniqueHandle thread(CreateThread(nullptr, 0, Entry, &start, 0, &id));
     if (!thread) {
         const DWORD error = GetLastError();
         Ended(0);
@@ -36,6 +36,9 @@ DWORD WindowThreads::Start(std::function<void()> body) {
     }
     std::unique_lock<std::mutex> lock(mutex_);
     changed_.wait(lock, [&start] { return start.ready; });
+    if (handle != nullptr) {
+        handle->reset(thread.release());
+    }
     return id;
 }
 

@@ -3,6 +3,8 @@
 // What every thread of the module shares: its start, its count, its window class and its
 // message loop. The proxy, frame and touch windows each live on a thread of their own, and the
 // keyboard hook has one that pumps the same loop.
+#include "impl/win32_resources.h"
+
 #include <windows.h>
 
 #include <chrono>
@@ -34,10 +36,11 @@ public:
     WindowThreads& operator=(const WindowThreads&) = delete;
 
     // Runs `body` on a new detached thread and returns the thread's id once the thread has a
-    // message queue, so that a Quit right after cannot be lost. Exceptions from `body` end the
-    // thread quietly. Throws std::system_error when no thread can be made. Never called under
-    // the loader lock: the new thread needs it before it can answer.
-    DWORD Start(std::function<void()> body);
+    // message queue, so that a Quit right after cannot be lost. With `handle`, the caller also
+    // gets the thread's handle, to wait for its exit from the system as well. Exceptions from
+    // `body` end the thread quietly. Throws std::system_error when no thread can be made. Never
+    // called under the loader lock: the new thread needs it before it can answer.
+    DWORD Start(std::function<void()> body, win32::UniqueHandle* handle = nullptr);
 
     // Posts WM_QUIT to the thread `id` of this kind unless it has ended (the id of an ended
     // thread may be another thread's by now); false when it has, or the post failed.
