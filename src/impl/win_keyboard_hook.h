@@ -15,7 +15,7 @@ public:
 
     // Replaces the listener and (re)starts the hook thread.
     void Hook(const std::function<void(int)>& callback);
-    // Releases the listener at once, then stops and joins the hook thread.
+    // Releases the listener at once, then stops the hook thread and waits for its end.
     void UnHook();
 
 private:

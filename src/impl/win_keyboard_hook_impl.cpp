@@ -5,36 +5,46 @@
 #include "impl/win32_resources.h"
 #include "impl/window_threads.h"
 
+#include <chrono>
+
 std::function<void(int)> WinKeyboardHookImpl::callback;
 std::mutex WinKeyboardHookImpl::callbackMutex;
 
 namespace {
 
 // How long destruction waits for the hook thread to end before giving it up (see below).
-constexpr DWORD kDestroyWaitMs = 500;
+constexpr std::chrono::milliseconds kDestroyWait{500};
+
+// Process-wide so that the count outlives any listener whose thread still ends.
+win32::WindowThreads hookThreads;
 
 }  // namespace
 
 WinKeyboardHookImpl::~WinKeyboardHookImpl() {
-    ClearRunning();
-    PostQuit();
-    const HANDLE worker = GetNativeHandle();
-    if (worker == INVALID_HANDLE_VALUE) {
+    if (threadId_ == 0) {
         return;
     }
-    // Outside unload the quit ends the thread within moments and it is joined. On a library
-    // unload this runs under the loader lock, and a Win32 thread cannot finish exiting without
-    // it (its DLL_THREAD_DETACH notifications need it), so a join would never return. The
-    // thread has by then removed its hook and left this module's code within moments of the
-    // quit, and only waits inside the system's thread exit: after a bounded wait it is
-    // detached and finishes on its own once the lock is free.
-    if (WaitForSingleObject(worker, kDestroyWaitMs) == WAIT_OBJECT_0) {
-        try {
-            Stop();
-        } catch (...) {
-        }
-    } else {
-        Detach();
+    hookThreads.Quit(threadId_);
+    const auto deadline = std::chrono::steady_clock::now() + kDestroyWait;
+    // The thread has removed its hook and left this module's code within moments of the quit,
+    // also under the loader lock (a library unload), since it needs that lock only afterwards,
+    // inside the system's thread exit. The bound is for a thread that does not get there: it is
+    // given up, and touches nothing of this object.
+    if (!hookThreads.WaitForAll(kDestroyWait)) {
+        return;
+    }
+    // Its system exit too, within the same bound: the process may end right after this (its
+    // exit event), and a thread still tearing down its system state then (its display connection
+    // under Wine) can leave the C runtime's heap corrupt for the rest of the exit. Under the
+    // loader lock this part cannot finish, and the bound runs out.
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+        deadline - std::chrono::steady_clock::now());
+    WaitForSingleObject(thread_.get(), left.count() > 0 ? static_cast<DWORD>(left.count()) : 0);
+}
+
+void WinKeyboardHookImpl::Start() {
+    if (threadId_ == 0) {
+        threadId_ = hookThreads.Start(Run, &thread_);
     }
 }
 
@@ -48,29 +58,19 @@ void WinKeyboardHookImpl::SetCallback(const std::function<void(int)>& next) {
 }
 
 void WinKeyboardHookImpl::StopHook() {
-    ClearRunning();
-    PostQuit();
-    Stop();
-    // The joined thread's id may be handed to another thread of the process; never post to it.
-    threadId.store(0);
-}
-
-void WinKeyboardHookImpl::PostQuit() const noexcept {
-    // running is cleared before threadId is read, and Run publishes threadId before it reads
-    // running (both sequentially consistent): either the id is seen here and the quit lands
-    // in an existing queue, or Run sees running false and never waits for a message. So a stop
-    // right after a start cannot lose its quit and leave the join waiting.
-    if (const uint32_t id = threadId.load()) {
-        PostThreadMessageW(id, WM_QUIT, 0, 0);
+    if (threadId_ == 0) {
+        return;
     }
+    // A thread that ended by itself (no hook could be installed) is not posted to.
+    hookThreads.Quit(threadId_);
+    hookThreads.WaitForAll();
+    // Never under the loader lock (see the destructor), so the system exit is waited for too.
+    WaitForSingleObject(thread_.get(), INFINITE);
+    thread_.reset();
+    threadId_ = 0;
 }
 
 void WinKeyboardHookImpl::Run() {
-    MSG msg;
-    // A thread gets its message queue with its first message call; a quit posted by id before
-    // that is lost. Make the queue first, then publish the id.
-    PeekMessageW(&msg, nullptr, WM_USER, WM_USER, PM_NOREMOVE);
-    threadId.store(GetCurrentThreadId());
     win32::UniqueHook hook(SetWindowsHookExW(WH_KEYBOARD_LL, KeyboardProc, nullptr, 0));
     if (!hook) {
         const DWORD error = GetLastError();
@@ -78,10 +78,10 @@ void WinKeyboardHookImpl::Run() {
         return;
     }
     // The system calls the hook procedure on this thread while it waits for messages, so it
-    // must keep pumping for as long as the hook is installed, until the stop's quit.
-    if (IsRunning()) {
-        (void)win32::PumpMessages();
-    }
+    // must keep pumping for as long as the hook is installed, until the stop's quit (which
+    // waits in the queue if it came before the hook). The hook goes before the thread counts
+    // as ended.
+    (void)win32::PumpMessages();
 }
 
 LRESULT CALLBACK WinKeyboardHookImpl::KeyboardProc(int nCode, WPARAM wParam,

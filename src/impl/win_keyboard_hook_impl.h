@@ -1,42 +1,46 @@
 #pragma once
 
-#include "impl/base_thread.h"
+#include "impl/win32_resources.h"
 
 #include <windows.h>
 
-#include <atomic>
-#include <cstdint>
 #include <functional>
 #include <mutex>
 
 // The global keyboard listener: a low-level keyboard hook on a thread of its own that reports
 // the release of the six navigation keys to one process-wide callback. It only observes:
 // every key event goes on to the next hook unchanged.
-class WinKeyboardHookImpl : private BaseThread {
+//
+// The thread uses nothing of this object, only the process-wide callback, so a thread that a
+// timed-out wait gave up never reaches a listener that is gone.
+class WinKeyboardHookImpl {
 public:
     WinKeyboardHookImpl() = default;
-    // Removes the hook and ends the thread without waiting forever (see the definition).
+    // Ends the hook thread, waiting for it with a bound (see the definition).
     ~WinKeyboardHookImpl();
     WinKeyboardHookImpl(const WinKeyboardHookImpl&) = delete;
     WinKeyboardHookImpl& operator=(const WinKeyboardHookImpl&) = delete;
 
-    using BaseThread::Start;
+    // Starts the hook thread unless one was started and not stopped since; returns once a stop
+    // can reach the new thread. Throws std::system_error when no thread can be made.
+    void Start();
+    // Ends the hook loop and waits until the thread has removed its hook and left this module's
+    // code.
+    void StopHook();
 
     // Replaces the process-wide callback; the previous one is gone when this returns, so no
     // key is reported to it afterwards.
     static void SetCallback(const std::function<void(int)>& callback);
-    // Ends the hook loop and joins the thread.
-    void StopHook();
 
     static LRESULT CALLBACK KeyboardProc(int nCode, WPARAM wParam, LPARAM lParam) noexcept;
     static void NotifyKey(int key);
 
 private:
-    void Run() override;
-    void PostQuit() const noexcept;
+    // The hook thread: installs the hook and pumps messages until the stop's quit.
+    static void Run();
 
-    // Written by the hook thread once it owns a message queue; 0 while no such thread exists.
-    std::atomic<uint32_t> threadId{0};
+    DWORD threadId_ = 0;          // the hook thread started last and not stopped since; 0 for none
+    win32::UniqueHandle thread_;  // that thread's handle
 
     static std::function<void(int)> callback;
     static std::mutex callbackMutex;  // guards callback: every replacement and every call

@@ -43,8 +43,8 @@ TouchInput ToTouchInput(const TOUCHINPUT& record) noexcept {
 
 }  // namespace
 
-LRESULT WinTouchHookImpl::TouchProxyWndProc(HWND hwnd, UINT message, WPARAM wParam,
-                                            LPARAM lParam) noexcept {
+LRESULT CALLBACK WinTouchHookImpl::TouchProxyWndProc(HWND hwnd, UINT message, WPARAM wParam,
+                                                     LPARAM lParam) noexcept {
     switch (message) {
         case WM_TOUCH: {
             // Closed on every path, reported or not.
@@ -106,7 +106,7 @@ void WinTouchHookImpl::CreateProxyWindow(int hwnd, const TouchCallback& callback
     // share, which then is the last.
     next.reset();
     // A failure to log or to allocate ends this window's thread, nothing else.
-    touchThreads.Start([this, target] { MessageLoop(target); });
+    touchThreads.Start([target] { MessageLoop(target); });
 }
 
 WinTouchHookImpl::~WinTouchHookImpl() {
@@ -116,8 +116,8 @@ WinTouchHookImpl::~WinTouchHookImpl() {
             PostMessageW(hwnd, WM_CLOSE, 0, 0);
         }
     }
-    // The window threads use this object, and the module may be unloaded right after it.
-    touchThreads.WaitForAll(kShutdownWait);
+    // The touch windows' procedure is this module's code, which may be unloaded right after.
+    touchThreads.WaitForAll(kShutdownWait, kWindowClass);
 }
 
 void WinTouchHookImpl::NotifyTouch(const std::vector<TouchPoint>& points) {
@@ -141,13 +141,12 @@ void WinTouchHookImpl::MessageLoop(HWND target) {
     const int width = rect.right - rect.left;
     const int height = rect.bottom - rect.top;
 
-    win32::RegisterWindowClass(
-        kWindowClass,
-        win32::OwnedWindowProc<WinTouchHookImpl, &WinTouchHookImpl::TouchProxyWndProc>);
+    // Shared by every touch thread; unregistered once the last has ended at a stop.
+    win32::RegisterWindowClass(kWindowClass, TouchProxyWndProc);
 
     win32::UniqueHwnd window(CreateWindowExW(WS_EX_LAYERED | WS_EX_TOOLWINDOW, kWindowClass,
                                              kWindowClass, WS_POPUP | WS_CHILD | WS_VISIBLE, x, y,
-                                             width, height, target, nullptr, nullptr, this));
+                                             width, height, target, nullptr, nullptr, nullptr));
     if (!window) {
         const DWORD error = GetLastError();
         QLOG(LOG_ERROR) << "CreateWindowEx err:" << error << " parentHWnd:" << target << " x:" << x

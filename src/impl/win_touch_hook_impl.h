@@ -25,10 +25,12 @@ public:
     // Replaces the callback of every touch hook window and opens one more over `hwnd`.
     void CreateProxyWindow(int hwnd, const TouchCallback& callback);
     // The window thread: creates the window and pumps its messages until it is destroyed.
-    void MessageLoop(HWND target);
+    static void MessageLoop(HWND target);
     static bool ResizeWindow(HWND hwnd, int x, int y, int width, int height);
-    // Every touch window's messages: its owner is this object.
-    LRESULT TouchProxyWndProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) noexcept;
+    // Every touch window's messages. It uses the process-wide state only, so a window reaches
+    // no object that a late message could outlive.
+    static LRESULT CALLBACK TouchProxyWndProc(HWND hwnd, UINT message, WPARAM wParam,
+                                              LPARAM lParam) noexcept;
 
     // Window threads, any time: calls the current callback, if any.
     static void NotifyTouch(const std::vector<TouchPoint>& points);

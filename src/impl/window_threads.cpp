@@ -2,7 +2,7 @@
 
 #include "impl/win32_resources.h"
 
-#include <memory>
+#include <algorithm>
 #include <system_error>
 #include <utility>
 
@@ -10,55 +10,99 @@ namespace win32 {
 
 namespace {
 
+// On the starter's stack: the new thread takes the body and then only says it is ready.
 struct ThreadStart {
     WindowThreads* owner;
     std::function<void()> body;
+    bool ready;  // guarded by the owner's mutex
 };
 
 }  // namespace
 
-void WindowThreads::Start(std::function<void()> body) {
-    auto start = std::make_unique<ThreadStart>(ThreadStart{this, std::move(body)});
+DWORD WindowThreads::Start(std::function<void()> body, win32::UniqueHandle* handle) {
+    ThreadStart start{this, std::move(body), false};
     {
         std::lock_guard<std::mutex> lock(mutex_);
+        listed_.reserve(static_cast<size_t>(running_) + 1);
         ++running_;
     }
-    win32::UniqueHandle thread(CreateThread(nullptr, 0, Entry, start.get(), 0, nullptr));
+    DWORD id = 0;
+    // Closing the handle detaches the thread.
+    win32::UniqueHandle thread(CreateThread(nullptr, 0, Entry, &start, 0, &id));
     if (!thread) {
         const DWORD error = GetLastError();
-        Ended();
+        Ended(0);
         throw std::system_error(static_cast<int>(error), std::system_category(), "CreateThread");
     }
-    // The thread owns its start record now; closing our handle detaches it.
-    (void)start.release();
+    std::unique_lock<std::mutex> lock(mutex_);
+    changed_.wait(lock, [&start] { return start.ready; });
+    if (handle != nullptr) {
+        handle->reset(thread.release());
+    }
+    return id;
 }
 
 DWORD WINAPI WindowThreads::Entry(LPVOID parameter) noexcept {
-    WindowThreads* owner = nullptr;
+    auto* const start = static_cast<ThreadStart*>(parameter);
+    WindowThreads* const owner = start->owner;
+    const DWORD id = GetCurrentThreadId();
     {
-        std::unique_ptr<ThreadStart> start(static_cast<ThreadStart*>(parameter));
-        owner = start->owner;
+        std::function<void()> body = std::move(start->body);
+        // A thread gets its message queue with its first message call, and a quit posted to it
+        // before that is lost: the queue comes before anyone learns the id.
+        MSG msg;
+        PeekMessageW(&msg, nullptr, WM_USER, WM_USER, PM_NOREMOVE);
+        {
+            std::lock_guard<std::mutex> lock(owner->mutex_);
+            owner->listed_.push_back(id);
+            start->ready = true;  // the starter's record is gone from here on
+            owner->changed_.notify_all();
+        }
         try {
-            start->body();
+            body();
         } catch (...) {
             // Nothing above a thread's entry could take the exception.
         }
         // The body's captures (callbacks among them) go before the thread counts as ended.
     }
-    owner->Ended();
+    owner->Ended(id);
     return 0;
 }
 
-void WindowThreads::Ended() {
+void WindowThreads::Ended(DWORD id) {
     std::lock_guard<std::mutex> lock(mutex_);
-    if (--running_ == 0) {
-        allEnded_.notify_all();
+    const auto listed = std::find(listed_.begin(), listed_.end(), id);
+    if (listed != listed_.end()) {
+        listed_.erase(listed);
     }
+    --running_;
+    changed_.notify_all();
 }
 
-bool WindowThreads::WaitForAll(std::chrono::milliseconds timeout) {
+bool WindowThreads::Quit(DWORD id) noexcept {
+    std::lock_guard<std::mutex> lock(mutex_);
+    // Listed, the thread has not ended, so the id is still its own.
+    return std::find(listed_.begin(), listed_.end(), id) != listed_.end() &&
+           PostThreadMessageW(id, WM_QUIT, 0, 0);
+}
+
+bool WindowThreads::WaitForAll(std::chrono::milliseconds timeout, const wchar_t* windowClass) {
+    {
+        std::unique_lock<std::mutex> lock(mutex_);
+        if (!changed_.wait_for(lock, timeout, [this] { return running_ == 0; })) {
+            return false;
+        }
+    }
+    // No thread is left to have a window of the class.
+    if (windowClass != nullptr) {
+        UnregisterClassW(windowClass, nullptr);
+    }
+    return true;
+}
+
+void WindowThreads::WaitForAll() {
     std::unique_lock<std::mutex> lock(mutex_);
-    return allEnded_.wait_for(lock, timeout, [this] { return running_ == 0; });
+    changed_.wait(lock, [this] { return running_ == 0; });
 }
 
 void RegisterWindowClass(const wchar_t* name, WNDPROC procedure) noexcept {

@@ -1,8 +1,10 @@
 #pragma once
 
-// What every window thread of the module shares: its start, its count, its window class and
-// its message loop. The proxy, frame and touch windows each live on a thread of their own;
-// the keyboard hook's thread pumps the same loop.
+// What every thread of the module shares: its start, its count, its window class and its
+// message loop. The proxy, frame and touch windows each live on a thread of their own, and the
+// keyboard hook has one that pumps the same loop.
+#include "impl/win32_resources.h"
+
 #include <windows.h>
 
 #include <chrono>
@@ -10,36 +12,58 @@
 #include <cstdint>
 #include <functional>
 #include <mutex>
+#include <vector>
 
 namespace win32 {
 
-// The window threads of one kind. Nobody joins them: each ends with its window. They are
-// counted so that an orderly unload can wait, with a bound, until none of them still runs
-// this module's code; the module must not be unmapped under a live window procedure.
+// The threads of one kind. Nobody joins them: a window thread ends with its window, a thread
+// without one when Quit reaches it. They are counted so that a stop can wait, with a bound,
+// until none of them still runs this module's code; the module must not be unmapped under a
+// live window or hook procedure. The count drops as the last of the module's code on the thread
+// runs, before the system's own thread exit, which needs the loader lock: so a wait from under
+// that lock (a library unload) still returns, where a join would not.
 //
 // The threads are plain system threads rather than std::thread: after the count drops, the
 // only code of this module left on the thread is the return from its entry function, where
 // std::thread would still run its own and the thread library's clean-up from this image.
+//
+// An object of this class must outlive its threads: each kind keeps one for the life of the
+// process, so that a thread given up by a timed-out wait still has a count to leave.
 class WindowThreads {
 public:
     WindowThreads() = default;
     WindowThreads(const WindowThreads&) = delete;
     WindowThreads& operator=(const WindowThreads&) = delete;
 
-    // Runs `body` on a new detached thread. Exceptions from `body` end the thread quietly.
-    // Throws std::system_error when no thread can be made.
-    void Start(std::function<void()> body);
+    // Runs `body` on a new detached thread and returns the thread's id once the thread has a
+    // message queue, so that a Quit right after cannot be lost. With `handle`, the caller also
+    // gets the thread's handle, to wait for its exit from the system as well. Exceptions from
+    // `body` end the thread quietly. Throws std::system_error when no thread can be made. Never
+    // called under the loader lock: the new thread needs it before it can answer.
+    DWORD Start(std::function<void()> body, win32::UniqueHandle* handle = nullptr);
 
-    // True when no thread of this kind runs any more, at the latest after `timeout`.
-    bool WaitForAll(std::chrono::milliseconds timeout);
+    // Posts WM_QUIT to the thread `id` of this kind unless it has ended (the id of an ended
+    // thread may be another thread's by now); false when it has, or the post failed.
+    bool Quit(DWORD id) noexcept;
+
+    // True when no thread of this kind runs any more, at the latest after `timeout`. For an
+    // orderly stop, `windowClass` names the class the kind's threads register: once none runs
+    // it is unregistered, so that the module loaded again (at another address) registers its
+    // own procedure rather than finding this one. A timed-out wait leaves it registered.
+    bool WaitForAll(std::chrono::milliseconds timeout, const wchar_t* windowClass = nullptr);
+    // Waits without a bound, for callers that are never under the loader lock.
+    void WaitForAll();
 
 private:
     static DWORD WINAPI Entry(LPVOID parameter) noexcept;
-    void Ended();
+    void Ended(DWORD id);
 
     std::mutex mutex_;
-    std::condition_variable allEnded_;
+    std::condition_variable changed_;  // a thread has started or ended
     int running_ = 0;
+    // The threads that have a queue and have not ended; its capacity covers every running
+    // thread, so that a new thread lists itself without allocating.
+    std::vector<DWORD> listed_;
 };
 
 // Registers a class for this module's windows: the arrow cursor, the window colour behind,

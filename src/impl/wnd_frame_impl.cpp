@@ -22,22 +22,23 @@ win32::WindowThreads frameThreads;
 
 }  // namespace
 
+WndFrameImpl::WndFrameImpl() : frames_(std::make_shared<Frames>()) {}
+
 WndFrameImpl::~WndFrameImpl() {
     {
-        std::lock_guard<std::mutex> lock(framesMutex);
-        closing = true;
+        std::lock_guard<std::mutex> lock(frames_->mutex);
+        frames_->closing = true;
     }
     CloseAllFrameWindow();
-    // Frame threads use this object until they are listed, and the module may be unloaded
-    // right after it: let them end first.
-    frameThreads.WaitForAll(kShutdownWait);
+    // The frame windows' procedure is this module's code, which may be unloaded right after.
+    frameThreads.WaitForAll(kShutdownWait, kFrameClassName);
 }
 
 void WndFrameImpl::ShowFrame(int followHwnd) {
-    frameThreads.Start([this, followHwnd] { MessageLoop(followHwnd); });
+    frameThreads.Start([frames = frames_, followHwnd] { MessageLoop(frames, followHwnd); });
 }
 
-void WndFrameImpl::MessageLoop(int followHwnd) {
+void WndFrameImpl::MessageLoop(const std::shared_ptr<Frames>& frames, int followHwnd) {
     // The followed rectangle and the frame in physical pixels, as the proxy windows are.
     const win32::PerMonitorDpiScope dpi;
     RECT rect = {};
@@ -53,14 +54,13 @@ void WndFrameImpl::MessageLoop(int followHwnd) {
         overlay::PlaceOnDesktop(win32::ToRect(rect), desktop);
     const overlay::Rect& area = placement.area;
 
-    // Shared by every frame thread, and never unregistered, since another frame may use it.
-    win32::RegisterWindowClass(kFrameClassName,
-                               win32::OwnedWindowProc<WndFrameImpl, &WndFrameImpl::FrameWndProc>);
+    // Shared by every frame thread; unregistered once the last has ended at a stop.
+    win32::RegisterWindowClass(kFrameClassName, FrameWndProc);
 
     win32::UniqueHwnd window(CreateWindowExW(
         WS_EX_LAYERED | WS_EX_TOOLWINDOW | WS_EX_TRANSPARENT | WS_EX_TOPMOST | WS_EX_NOACTIVATE,
         kFrameClassName, kFrameClassName, WS_POPUP, area.x, area.y, area.width, area.height,
-        nullptr, nullptr, nullptr, this));
+        nullptr, nullptr, nullptr, nullptr));
     if (!window) {
         const DWORD error = GetLastError();
         QLOG(LOG_ERROR) << "create follow frame window err:" << error << " x:" << area.x
@@ -77,11 +77,11 @@ void WndFrameImpl::MessageLoop(int followHwnd) {
         FillWindow(hwnd, area, placement.sides);
     }
     {
-        std::lock_guard<std::mutex> lock(framesMutex);
-        if (closing) {
+        std::lock_guard<std::mutex> lock(frames->mutex);
+        if (frames->closing) {
             return;  // nobody would close it any more
         }
-        frames.insert(hwnd);
+        frames->windows.insert(hwnd);
     }
     QLOG(LOG_INFO) << "create follow frame window cuccess hwnd:" << hwnd
                    << " followHWnd:" << followHwnd << " x:" << area.x << " y:" << area.y
@@ -158,14 +158,15 @@ void WndFrameImpl::CloseWindow(int hwnd) {
 
 void WndFrameImpl::CloseAllFrameWindow() {
     QLOG(LOG_INFO) << "close all frame window";
-    std::lock_guard<std::mutex> lock(framesMutex);
-    for (const int hwnd : frames) {
+    std::lock_guard<std::mutex> lock(frames_->mutex);
+    for (const int hwnd : frames_->windows) {
         CloseWindow(hwnd);
     }
-    frames.clear();
+    frames_->windows.clear();
 }
 
-LRESULT WndFrameImpl::FrameWndProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) noexcept {
+LRESULT CALLBACK WndFrameImpl::FrameWndProc(HWND hwnd, UINT message, WPARAM wParam,
+                                            LPARAM lParam) noexcept {
     switch (message) {
         case WM_DESTROY:
             PostQuitMessage(0);

@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include <memory>
 #include <mutex>
 #include <unordered_set>
 
@@ -12,7 +13,7 @@
 // which paints with a GDI+ session of its own.
 class WndFrameImpl {
 public:
-    WndFrameImpl() = default;
+    WndFrameImpl();
     // Closes every frame and waits, with a bound, for the frame threads to end.
     ~WndFrameImpl();
     WndFrameImpl(const WndFrameImpl&) = delete;
@@ -21,18 +22,27 @@ public:
     // Starts a frame thread for the window's current rectangle; neither checks the handle nor
     // looks for an existing frame of the same window.
     void ShowFrame(int followHwnd);
-    // The frame thread: makes, paints and lists the frame, then pumps its messages.
-    void MessageLoop(int followHwnd);
     // Paints the frame over `area` (screen coordinates): a key-colour background made
     // transparent and an opaque 2-pixel border along `sides`.
     static void FillWindow(int hwnd, const overlay::Rect& area, const overlay::FrameSides& sides);
     static void CloseWindow(int hwnd);
     void CloseAllFrameWindow();
-    // Every frame window's messages: its owner is this object.
-    LRESULT FrameWndProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) noexcept;
 
 private:
-    std::unordered_set<int> frames;  // the frame windows to close
-    std::mutex framesMutex;          // guards frames and closing
-    bool closing = false;            // set by the destructor: late frames do not list
+    // The frame windows to close, shared with the frame threads: a thread that a timed-out wait
+    // gave up may still list its frame after this object is gone.
+    struct Frames {
+        std::mutex mutex;
+        std::unordered_set<int> windows;
+        bool closing = false;  // set by the destructor: late frames do not list
+    };
+
+    // The frame thread: makes, paints and lists the frame, then pumps its messages.
+    static void MessageLoop(const std::shared_ptr<Frames>& frames, int followHwnd);
+    // Every frame window's messages. A frame has no state of its own, so its window reaches no
+    // object that a late message could outlive.
+    static LRESULT CALLBACK FrameWndProc(HWND hwnd, UINT message, WPARAM wParam,
+                                         LPARAM lParam) noexcept;
+
+    const std::shared_ptr<Frames> frames_;
 };

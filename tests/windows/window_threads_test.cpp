@@ -1,4 +1,3 @@
-#include "impl/base_thread.h"
 #include "impl/window_threads.h"
 
 #include <gtest/gtest.h>
@@ -8,7 +7,6 @@
 #include <atomic>
 #include <chrono>
 #include <stdexcept>
-#include <system_error>
 #include <vector>
 
 namespace {
@@ -44,30 +42,53 @@ LRESULT CALLBACK QuitOnDestroy(HWND hwnd, UINT message, WPARAM wParam, LPARAM lP
     return DefWindowProcW(hwnd, message, wParam, lParam);
 }
 
-TEST(WindowThreads, AWindowThreadRegistersItsClassAgainAndItsLoopEndsWithTheWindow) {
+bool ClassRegistered(const wchar_t* name) {
+    WNDCLASSEXW info = {};
+    info.cbSize = sizeof(info);
+    return GetClassInfoExW(GetModuleHandleW(nullptr), name, &info) != FALSE;
+}
+
+TEST(WindowThreads, TheThreadsOfAKindShareItsClassWhichGoesOnceAWaitSeesTheLastEnd) {
+    constexpr const wchar_t* kClass = L"QuarnelWindowThreadsTest";
     win32::WindowThreads threads;
-    std::atomic<HWND> made{nullptr};
-    std::atomic<bool> quit{false};
-    for (int i = 0; i < 2; ++i) {  // the second registration of the class must not stop it
-        threads.Start([&] {
-            win32::RegisterWindowClass(L"QuarnelWindowThreadsTest", QuitOnDestroy);
-            const HWND window = CreateWindowExW(0, L"QuarnelWindowThreadsTest", L"", WS_POPUP, 0, 0,
-                                                10, 10, nullptr, nullptr, nullptr, nullptr);
-            made = window;
-            if (window != nullptr) {
-                quit = win32::PumpMessages().quit;
+    std::atomic<HWND> made[2] = {};
+    std::atomic<int> quits{0};
+    for (auto& window : made) {
+        // The second thread finds the class registered and must still make its window.
+        threads.Start([&window, &quits] {
+            win32::RegisterWindowClass(kClass, QuitOnDestroy);
+            window = CreateWindowExW(0, kClass, L"", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr,
+                                     nullptr, nullptr);
+            if (window.load() != nullptr && win32::PumpMessages().quit) {
+                ++quits;
             }
         });
-        for (int wait = 0; made.load() == nullptr && wait < 500; ++wait) {
+        for (int wait = 0; window.load() == nullptr && wait < 500; ++wait) {
             Sleep(10);
         }
-        ASSERT_NE(made.load(), nullptr) << "window " << i;
-        EXPECT_FALSE(threads.WaitForAll(0ms));
-        PostMessageW(made.load(), WM_CLOSE, 0, 0);  // DefWindowProc destroys it
-        EXPECT_TRUE(threads.WaitForAll(10s)) << "window " << i;
-        EXPECT_TRUE(quit.load()) << "window " << i;
-        made = nullptr;
-        quit = false;
+        ASSERT_NE(window.load(), nullptr);
+    }
+    // One window still open: the wait times out and the class stays.
+    PostMessageW(made[0], WM_CLOSE, 0, 0);  // DefWindowProc destroys it
+    EXPECT_FALSE(threads.WaitForAll(50ms, kClass));
+    EXPECT_TRUE(ClassRegistered(kClass));
+    PostMessageW(made[1], WM_CLOSE, 0, 0);
+    EXPECT_TRUE(threads.WaitForAll(10s, kClass));
+    EXPECT_EQ(quits.load(), 2);
+    EXPECT_FALSE(ClassRegistered(kClass));
+}
+
+// The keyboard hook's way: a thread without a window, ended by a quit posted to its id.
+TEST(WindowThreads, AQuitByIdRightAfterTheStartIsNeverLostAndAnEndedThreadGetsNone) {
+    win32::WindowThreads threads;
+    for (int i = 0; i < 20; ++i) {  // the quit races the new thread's first steps
+        std::atomic<bool> quit{false};
+        const DWORD id = threads.Start([&quit] { quit = win32::PumpMessages().quit; });
+        EXPECT_TRUE(threads.Quit(id)) << "start " << i;
+        ASSERT_TRUE(threads.WaitForAll(10s)) << "start " << i;
+        EXPECT_TRUE(quit.load()) << "start " << i;
+        // Its id may be another thread's by now.
+        EXPECT_FALSE(threads.Quit(id)) << "start " << i;
     }
 }
 
@@ -101,64 +122,6 @@ TEST(OwnedWindowProc, EachWindowReachesItsOwnOwnerFromItsFirstMessageToItsLast) 
     EXPECT_EQ(SendMessageW(windows[1], WM_APP, 0, 0), owners[1].number);  // still its own
     DestroyWindow(windows[1]);
     EXPECT_EQ(owners[1].messages.back(), static_cast<UINT>(WM_NCDESTROY));
-}
-
-// Waits in its loop until the stop's quit arrives, like the keyboard hook.
-class QuitWorker : public BaseThread {
-public:
-    ~QuitWorker() { Stop(); }
-    void Run() override {
-        MSG msg;
-        PeekMessageW(&msg, nullptr, WM_USER, WM_USER, PM_NOREMOVE);
-        threadId = GetCurrentThreadId();
-        while (IsRunning() && GetMessageW(&msg, nullptr, 0, 0) > 0) {
-            if (msg.message == WM_APP) {
-                try {
-                    Stop();  // from the worker itself
-                } catch (const std::system_error&) {
-                    stopFromWorkerThrew = true;
-                }
-            }
-        }
-    }
-    void OnStop() override { Post(WM_QUIT); }
-    void Post(UINT message) {
-        while (threadId == 0) {
-            Sleep(1);
-        }
-        PostThreadMessageW(threadId, message, 0, 0);
-    }
-
-    std::atomic<DWORD> threadId{0};
-    std::atomic<bool> stopFromWorkerThrew{false};
-};
-
-TEST(BaseThread, StartsOnceStopsAndWaitsAndRefusesToWaitForItself) {
-    QuitWorker worker;
-    EXPECT_EQ(worker.GetNativeHandle(), INVALID_HANDLE_VALUE);
-    worker.Start();
-    const HANDLE first = worker.GetNativeHandle();
-    ASSERT_NE(first, INVALID_HANDLE_VALUE);
-    worker.Start();  // already running: the same thread
-    EXPECT_EQ(worker.GetNativeHandle(), first);
-    EXPECT_EQ(WaitForSingleObject(first, 0), static_cast<DWORD>(WAIT_TIMEOUT));
-
-    worker.Post(WM_APP);
-    for (int wait = 0; !worker.stopFromWorkerThrew && wait < 500; ++wait) {
-        Sleep(10);
-    }
-    EXPECT_TRUE(worker.stopFromWorkerThrew.load());
-
-    // The failed stop from the worker cleared its running flag: the loop has ended by itself.
-    worker.Stop();
-    EXPECT_FALSE(worker.IsRunning());
-    EXPECT_EQ(worker.GetNativeHandle(), INVALID_HANDLE_VALUE);
-
-    worker.threadId = 0;
-    worker.Start();  // a new thread after a stop
-    EXPECT_NE(worker.GetNativeHandle(), INVALID_HANDLE_VALUE);
-    worker.Stop();
-    EXPECT_EQ(worker.GetNativeHandle(), INVALID_HANDLE_VALUE);
 }
 
 }  // namespace
