@@ -4,12 +4,14 @@
 #include "impl/quarnel_utils.h"
 #include "impl/win_keyboard_hook.h"
 #include "impl/win_touch_hook.h"
+#include "impl/window_threads.h"
 #include "impl/wnd_frame.h"
 #include "impl/wnd_proxy.h"
 
 #include <windows.h>
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <cstdlib>
 #include <functional>
@@ -61,6 +63,8 @@ std::once_flag built;
 std::atomic<QuarnelAddon*> instance{nullptr};
 // The instance data of an environment that announced its exit before anyone used the module.
 const char quitAnnounced = 0;
+// How long the exit event waits for stopped threads to leave the system as well.
+constexpr std::chrono::milliseconds kThreadExitWait{1000};
 
 // Component threads run code of this DLL until they end. When the environment that loaded it
 // goes away (a Worker), the host frees the DLL; pinned, it stays mapped until the process ends.
@@ -194,13 +198,14 @@ napi_value QuarnelAddon::OnProcessExit(napi_env env, napi_callback_info info) no
     // Whatever ends the process next (ExitProcess, or the host tearing down) kills the threads
     // still running wherever they are: a thread killed inside the heap or a lock of the system
     // leaves it held, and the rest of the exit can wait on it forever. So the hook, window and
-    // touch threads end here, while they still can, bounded as an unload bounds them. Nothing
-    // JavaScript owns is released any more.
+    // touch threads end here, and leave the system too, while they still can, bounded as an
+    // unload bounds them. Nothing JavaScript owns is released any more.
     napi::lifecycle().advance(quarnel::Stage::Quitting);
     if (!addon->stopped) {
         addon->stopped = true;
         try {
             addon->StopComponents();
+            win32::WindowThreads::WaitForExitOfAll(kThreadExitWait);
         } catch (...) {
         }
     }

@@ -25,26 +25,16 @@ WinKeyboardHookImpl::~WinKeyboardHookImpl() {
         return;
     }
     hookThreads.Quit(threadId_);
-    const auto deadline = std::chrono::steady_clock::now() + kDestroyWait;
     // The thread has removed its hook and left this module's code within moments of the quit,
     // also under the loader lock (a library unload), since it needs that lock only afterwards,
     // inside the system's thread exit. The bound is for a thread that does not get there: it is
     // given up, and touches nothing of this object.
-    if (!hookThreads.WaitForAll(kDestroyWait)) {
-        return;
-    }
-    // Its system exit too, within the same bound: the process may end right after this (its
-    // exit event), and a thread still tearing down its system state then (its display connection
-    // under Wine) can leave the C runtime's heap corrupt for the rest of the exit. Under the
-    // loader lock this part cannot finish, and the bound runs out.
-    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-        deadline - std::chrono::steady_clock::now());
-    WaitForSingleObject(thread_.get(), left.count() > 0 ? static_cast<DWORD>(left.count()) : 0);
+    hookThreads.WaitForAll(kDestroyWait);
 }
 
 void WinKeyboardHookImpl::Start() {
     if (threadId_ == 0) {
-        threadId_ = hookThreads.Start(Run, &thread_);
+        threadId_ = hookThreads.Start(Run);
     }
 }
 
@@ -64,9 +54,9 @@ void WinKeyboardHookImpl::StopHook() {
     // A thread that ended by itself (no hook could be installed) is not posted to.
     hookThreads.Quit(threadId_);
     hookThreads.WaitForAll();
-    // Never under the loader lock (see the destructor), so the system exit is waited for too.
-    WaitForSingleObject(thread_.get(), INFINITE);
-    thread_.reset();
+    // Never under the loader lock (see the destructor), so the system exit is waited for too,
+    // as a join would: the process may end right after the stop.
+    hookThreads.WaitForExit();
     threadId_ = 0;
 }
 

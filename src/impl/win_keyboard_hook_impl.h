@@ -1,7 +1,5 @@
 #pragma once
 
-#include "impl/win32_resources.h"
-
 #include <windows.h>
 
 #include <functional>
@@ -39,8 +37,7 @@ private:
     // The hook thread: installs the hook and pumps messages until the stop's quit.
     static void Run();
 
-    DWORD threadId_ = 0;          // the hook thread started last and not stopped since; 0 for none
-    win32::UniqueHandle thread_;  // that thread's handle
+    DWORD threadId_ = 0;  // the hook thread started last and not stopped since; 0 for none
 
     static std::function<void(int)> callback;
     static std::mutex callbackMutex;  // guards callback: every replacement and every call

@@ -17,18 +17,46 @@ struct ThreadStart {
     bool ready;  // guarded by the owner's mutex
 };
 
+// Every kind, for the exit of the process. Each kind lives as long as the process, so the list
+// only changes while the module's statics are made and destroyed.
+struct Kinds {
+    std::mutex mutex;
+    std::vector<WindowThreads*> all;
+};
+Kinds& kinds() {
+    static Kinds instance;
+    return instance;
+}
+
+bool Exited(const UniqueHandle& thread) {
+    return WaitForSingleObject(thread.get(), 0) == WAIT_OBJECT_0;
+}
+
 }  // namespace
 
-DWORD WindowThreads::Start(std::function<void()> body, win32::UniqueHandle* handle) {
+WindowThreads::WindowThreads() {
+    std::lock_guard<std::mutex> lock(kinds().mutex);
+    kinds().all.push_back(this);
+}
+
+WindowThreads::~WindowThreads() {
+    std::lock_guard<std::mutex> lock(kinds().mutex);
+    auto& all = kinds().all;
+    all.erase(std::remove(all.begin(), all.end(), this), all.end());
+}
+
+DWORD WindowThreads::Start(std::function<void()> body) {
     ThreadStart start{this, std::move(body), false};
     {
         std::lock_guard<std::mutex> lock(mutex_);
         listed_.reserve(static_cast<size_t>(running_) + 1);
         ++running_;
+        // Keeping the new thread's handle cannot fail once the thread runs.
+        handles_.erase(std::remove_if(handles_.begin(), handles_.end(), Exited), handles_.end());
+        handles_.reserve(handles_.size() + 1);
     }
     DWORD id = 0;
-    // Closing the handle detaches the thread.
-    win32::UniqueHandle thread(CreateThread(nullptr, 0, Entry, &start, 0, &id));
+    UniqueHandle thread(CreateThread(nullptr, 0, Entry, &start, 0, &id));
     if (!thread) {
         const DWORD error = GetLastError();
         Ended(0);
@@ -36,9 +64,7 @@ DWORD WindowThreads::Start(std::function<void()> body, win32::UniqueHandle* hand
     }
     std::unique_lock<std::mutex> lock(mutex_);
     changed_.wait(lock, [&start] { return start.ready; });
-    if (handle != nullptr) {
-        handle->reset(thread.release());
-    }
+    handles_.push_back(std::move(thread));
     return id;
 }
 
@@ -103,6 +129,54 @@ bool WindowThreads::WaitForAll(std::chrono::milliseconds timeout, const wchar_t*
 void WindowThreads::WaitForAll() {
     std::unique_lock<std::mutex> lock(mutex_);
     changed_.wait(lock, [this] { return running_ == 0; });
+}
+
+bool WindowThreads::AwaitExits(std::chrono::steady_clock::time_point deadline, bool bounded) {
+    // Waited on outside the lock, so that a thread still counted can end meanwhile.
+    std::vector<UniqueHandle> waiting;
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        waiting.swap(handles_);
+    }
+    bool all = true;
+    for (UniqueHandle& thread : waiting) {
+        DWORD wait = INFINITE;
+        if (bounded) {
+            const auto remaining = std::chrono::duration_cast<std::chrono::milliseconds>(
+                deadline - std::chrono::steady_clock::now());
+            wait = remaining.count() > 0 ? static_cast<DWORD>(remaining.count()) : 0;
+        }
+        if (WaitForSingleObject(thread.get(), wait) == WAIT_OBJECT_0) {
+            thread.reset();
+        } else {
+            all = false;
+        }
+    }
+    std::lock_guard<std::mutex> lock(mutex_);
+    for (UniqueHandle& thread : waiting) {
+        if (thread) {
+            handles_.push_back(std::move(thread));
+        }
+    }
+    return all;
+}
+
+bool WindowThreads::WaitForExit(std::chrono::milliseconds timeout) {
+    return AwaitExits(std::chrono::steady_clock::now() + timeout, true);
+}
+
+void WindowThreads::WaitForExit() {
+    AwaitExits({}, false);
+}
+
+bool WindowThreads::WaitForExitOfAll(std::chrono::milliseconds timeout) {
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    std::lock_guard<std::mutex> lock(kinds().mutex);
+    bool all = true;
+    for (WindowThreads* kind : kinds().all) {
+        all = kind->AwaitExits(deadline, true) && all;
+    }
+    return all;
 }
 
 void RegisterWindowClass(const wchar_t* name, WNDPROC procedure) noexcept {

@@ -31,16 +31,16 @@ namespace win32 {
 // process, so that a thread given up by a timed-out wait still has a count to leave.
 class WindowThreads {
 public:
-    WindowThreads() = default;
+    WindowThreads();
+    ~WindowThreads();
     WindowThreads(const WindowThreads&) = delete;
     WindowThreads& operator=(const WindowThreads&) = delete;
 
     // Runs `body` on a new detached thread and returns the thread's id once the thread has a
-    // message queue, so that a Quit right after cannot be lost. With `handle`, the caller also
-    // gets the thread's handle, to wait for its exit from the system as well. Exceptions from
-    // `body` end the thread quietly. Throws std::system_error when no thread can be made. Never
-    // called under the loader lock: the new thread needs it before it can answer.
-    DWORD Start(std::function<void()> body, win32::UniqueHandle* handle = nullptr);
+    // message queue, so that a Quit right after cannot be lost. Exceptions from `body` end the
+    // thread quietly. Throws std::system_error when no thread can be made. Never called under
+    // the loader lock: the new thread needs it before it can answer.
+    DWORD Start(std::function<void()> body);
 
     // Posts WM_QUIT to the thread `id` of this kind unless it has ended (the id of an ended
     // thread may be another thread's by now); false when it has, or the post failed.
@@ -54,9 +54,21 @@ public:
     // Waits without a bound, for callers that are never under the loader lock.
     void WaitForAll();
 
+    // True when every thread of this kind has also left the system's thread exit, at the latest
+    // after `timeout` (none: no bound). After the count a thread still tears down its system
+    // state (under Wine its display connection, in the C runtime's heap), and a process that
+    // ends then kills it in the middle of that, which can leave the heap corrupt for the rest
+    // of the exit. Never under the loader lock: the system's thread exit needs it.
+    bool WaitForExit(std::chrono::milliseconds timeout);
+    void WaitForExit();
+    // WaitForExit for every kind, within one bound.
+    static bool WaitForExitOfAll(std::chrono::milliseconds timeout);
+
 private:
     static DWORD WINAPI Entry(LPVOID parameter) noexcept;
     void Ended(DWORD id);
+    // Waits on the handles of the threads started so far, until `deadline` when `bounded`.
+    bool AwaitExits(std::chrono::steady_clock::time_point deadline, bool bounded);
 
     std::mutex mutex_;
     std::condition_variable changed_;  // a thread has started or ended
@@ -64,6 +76,9 @@ private:
     // The threads that have a queue and have not ended; its capacity covers every running
     // thread, so that a new thread lists itself without allocating.
     std::vector<DWORD> listed_;
+    // The threads that may not have left the system yet; the ones that have are dropped as
+    // threads start.
+    std::vector<UniqueHandle> handles_;
 };
 
 // Registers a class for this module's windows: the arrow cursor, the window colour behind,

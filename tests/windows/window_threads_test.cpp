@@ -28,9 +28,14 @@ TEST(WindowThreads, TheCountWaitsForEveryThreadAndOnlyWithinItsBound) {
     // One that throws still counts as ended.
     threads.Start([] { throw std::runtime_error("ends the thread quietly"); });
     EXPECT_FALSE(threads.WaitForAll(50ms));
+    EXPECT_FALSE(threads.WaitForExit(50ms));
+    EXPECT_FALSE(win32::WindowThreads::WaitForExitOfAll(50ms));
     SetEvent(release);
     EXPECT_TRUE(threads.WaitForAll(10s));
     EXPECT_EQ(ended.load(), 3);
+    // Counted out is not yet out of the system; both come.
+    EXPECT_TRUE(threads.WaitForExit(10s));
+    EXPECT_TRUE(win32::WindowThreads::WaitForExitOfAll(0ms));
     CloseHandle(release);
 }
 
