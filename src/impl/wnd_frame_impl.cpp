@@ -9,6 +9,7 @@
 #include "impl/window_threads.h"
 
 #include <chrono>
+#include <mutex>
 
 namespace {
 
@@ -19,6 +20,13 @@ constexpr std::chrono::milliseconds kShutdownWait{2000};
 
 // Process-wide so that the count outlives any frame manager whose threads still end.
 win32::WindowThreads frameThreads;
+
+// Frames are made, painted and destroyed one at a time. Showing frames makes one per proxy at
+// once, hiding them ends them all at once, and Wine's X11 driver corrupts its heap when threads
+// make, paint or destroy layered windows at the same time (a plain Win32 program with 48 such
+// threads does it too); on Windows the wait is a fraction of a millisecond. A frame has no
+// parent or owner and never activates, so nothing done under the lock waits on another thread.
+std::mutex frameChange;
 
 }  // namespace
 
@@ -57,6 +65,7 @@ void WndFrameImpl::MessageLoop(const std::shared_ptr<Frames>& frames, int follow
     // Shared by every frame thread; unregistered once the last has ended at a stop.
     win32::RegisterWindowClass(kFrameClassName, FrameWndProc);
 
+    std::unique_lock<std::mutex> making(frameChange);
     win32::UniqueHwnd window(CreateWindowExW(
         WS_EX_LAYERED | WS_EX_TOOLWINDOW | WS_EX_TRANSPARENT | WS_EX_TOPMOST | WS_EX_NOACTIVATE,
         kFrameClassName, kFrameClassName, WS_POPUP, area.x, area.y, area.width, area.height,
@@ -76,6 +85,7 @@ void WndFrameImpl::MessageLoop(const std::shared_ptr<Frames>& frames, int follow
     if (area.width > 0 && area.height > 0) {
         FillWindow(hwnd, area, placement.sides);
     }
+    making.unlock();
     {
         std::lock_guard<std::mutex> lock(frames->mutex);
         if (frames->closing) {
@@ -171,9 +181,11 @@ LRESULT CALLBACK WndFrameImpl::FrameWndProc(HWND hwnd, UINT message, WPARAM wPar
         case WM_DESTROY:
             PostQuitMessage(0);
             return 1;
-        case WM_CLOSE:
+        case WM_CLOSE: {
+            const std::lock_guard<std::mutex> destroying(frameChange);
             DestroyWindow(hwnd);
             return 1;
+        }
         case WM_ERASEBKGND:
             return 1;  // the layered picture is the only content
         default:
