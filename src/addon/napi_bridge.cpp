@@ -141,7 +141,16 @@ std::vector<std::string> get_string_array(napi_env env, napi_value value) {
         handle_scope element_scope(env);
         napi_value element = nullptr;
         if (napi_get_element(env, value, i, &element) != napi_ok) {
-            break;
+            // A getter threw: the element is read as any other non-string, and the exception
+            // must not reach the caller of an export that only reads its arguments.
+            bool pending = false;
+            napi_value ignored = nullptr;
+            if (napi_is_exception_pending(env, &pending) != napi_ok || !pending ||
+                napi_get_and_clear_last_exception(env, &ignored) != napi_ok) {
+                break;
+            }
+            result.emplace_back();
+            continue;
         }
         result.push_back(get_string(env, element));
     }
