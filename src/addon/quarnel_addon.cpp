@@ -2,6 +2,7 @@
 
 #include "core/logging.h"
 #include "impl/quarnel_utils.h"
+#include "impl/win32_bridge.h"
 #include "impl/win_keyboard_hook.h"
 #include "impl/win_touch_hook.h"
 #include "impl/window_threads.h"
@@ -392,10 +393,8 @@ napi_value QuarnelAddon::SetWindowFocusable(napi_env env, napi_callback_info inf
 
 napi_value QuarnelAddon::GetCurrentForegroundWindow(napi_env env, napi_callback_info) {
     napi::escapable_handle_scope scope(env);
-    HWND hwnd = utils->impl().GetCurrentForegroundWindow();
-    // Window handles fit in 32 bits even in 64-bit processes.
-    const auto handle = static_cast<int32_t>(reinterpret_cast<intptr_t>(hwnd));
-    return scope.escape(napi::make_int32(env, handle));
+    const HWND hwnd = utils->impl().GetCurrentForegroundWindow();
+    return scope.escape(napi::make_int32(env, win32::HandleNumber(hwnd)));
 }
 
 napi_value QuarnelAddon::HookKeyboardEvent(napi_env env, napi_callback_info info) {
