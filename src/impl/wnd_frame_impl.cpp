@@ -28,6 +28,14 @@ win32::WindowThreads frameThreads;
 // parent or owner and never activates, so nothing done under the lock waits on another thread.
 std::mutex frameChange;
 
+// Every way a frame goes (its WM_CLOSE, a frame made too late to list, a failed loop) destroys
+// it under the lock.
+void DestroyFrame(HWND frame) noexcept {
+    const std::lock_guard<std::mutex> destroying(frameChange);
+    DestroyWindow(frame);
+}
+using FrameWindow = Orlix::unique_resource<HWND, DestroyFrame>;
+
 }  // namespace
 
 WndFrameImpl::WndFrameImpl() : frames_(std::make_shared<Frames>()) {}
@@ -65,8 +73,9 @@ void WndFrameImpl::MessageLoop(const std::shared_ptr<Frames>& frames, int follow
     // Shared by every frame thread; unregistered once the last has ended at a stop.
     win32::RegisterWindowClass(kFrameClassName, FrameWndProc);
 
+    FrameWindow window;  // declared first, so that it is destroyed after the lock is left
     std::unique_lock<std::mutex> making(frameChange);
-    win32::UniqueHwnd window(CreateWindowExW(
+    window.reset(CreateWindowExW(
         WS_EX_LAYERED | WS_EX_TOOLWINDOW | WS_EX_TRANSPARENT | WS_EX_TOPMOST | WS_EX_NOACTIVATE,
         kFrameClassName, kFrameClassName, WS_POPUP, area.x, area.y, area.width, area.height,
         nullptr, nullptr, nullptr, nullptr));
@@ -181,11 +190,9 @@ LRESULT CALLBACK WndFrameImpl::FrameWndProc(HWND hwnd, UINT message, WPARAM wPar
         case WM_DESTROY:
             PostQuitMessage(0);
             return 1;
-        case WM_CLOSE: {
-            const std::lock_guard<std::mutex> destroying(frameChange);
-            DestroyWindow(hwnd);
+        case WM_CLOSE:
+            DestroyFrame(hwnd);
             return 1;
-        }
         case WM_ERASEBKGND:
             return 1;  // the layered picture is the only content
         default:
