@@ -75,6 +75,15 @@ void WndFrameImpl::MessageLoop(const std::shared_ptr<Frames>& frames, int follow
 
     FrameWindow window;  // declared first, so that it is destroyed after the lock is left
     std::unique_lock<std::mutex> making(frameChange);
+    {
+        // A stop that began while this frame waited its turn must not wait for it to be made
+        // too: at the process's exit a long line would outlast the wait and be killed inside
+        // the system's window code.
+        std::lock_guard<std::mutex> lock(frames->mutex);
+        if (frames->closing) {
+            return;
+        }
+    }
     window.reset(CreateWindowExW(
         WS_EX_LAYERED | WS_EX_TOOLWINDOW | WS_EX_TRANSPARENT | WS_EX_TOPMOST | WS_EX_NOACTIVATE,
         kFrameClassName, kFrameClassName, WS_POPUP, area.x, area.y, area.width, area.height,
@@ -90,8 +99,10 @@ void WndFrameImpl::MessageLoop(const std::shared_ptr<Frames>& frames, int follow
     // make every later focus request wait on this thread, even while it closes the frame.
     ShowWindow(window.get(), SW_SHOWNA);
     const int hwnd = win32::HandleNumber(window.get());
-    const win32::GdiplusSession gdiplus;
     if (area.width > 0 && area.height > 0) {
+        // The session ends under the lock as well: GDI+ started or shut down beside another
+        // frame's change corrupts Wine's heap too. The layered window keeps its picture.
+        const win32::GdiplusSession gdiplus;
         FillWindow(hwnd, area, placement.sides);
     }
     making.unlock();
