@@ -41,20 +41,23 @@ using FrameWindow = Orlix::unique_resource<HWND, DestroyFrame>;
 WndFrameImpl::WndFrameImpl() : frames_(std::make_shared<Frames>()) {}
 
 WndFrameImpl::~WndFrameImpl() {
-    {
-        std::lock_guard<std::mutex> lock(frames_->mutex);
-        frames_->closing = true;
-    }
-    CloseAllFrameWindow();
+    CloseAllFrameWindow();  // cancels the frames still to be made, too
     // The frame windows' procedure is this module's code, which may be unloaded right after.
     frameThreads.WaitForAll(kShutdownWait, kFrameClassName);
 }
 
 void WndFrameImpl::ShowFrame(int followHwnd) {
-    frameThreads.Start([frames = frames_, followHwnd] { MessageLoop(frames, followHwnd); });
+    unsigned closeAlls = 0;
+    {
+        std::lock_guard<std::mutex> lock(frames_->mutex);
+        closeAlls = frames_->closeAlls;
+    }
+    frameThreads.Start(
+        [frames = frames_, followHwnd, closeAlls] { MessageLoop(frames, followHwnd, closeAlls); });
 }
 
-void WndFrameImpl::MessageLoop(const std::shared_ptr<Frames>& frames, int followHwnd) {
+void WndFrameImpl::MessageLoop(const std::shared_ptr<Frames>& frames, int followHwnd,
+                               unsigned closeAlls) {
     // The followed rectangle and the frame in physical pixels, as the proxy windows are.
     const win32::PerMonitorDpiScope dpi;
     RECT rect = {};
@@ -75,12 +78,12 @@ void WndFrameImpl::MessageLoop(const std::shared_ptr<Frames>& frames, int follow
 
     FrameWindow window;  // declared first, so that it is destroyed after the lock is left
     std::unique_lock<std::mutex> making(frameChange);
+    // Hidden or stopped while this frame waited its turn: making it anyway would leave a frame
+    // that the close-all missed, and lengthen the line (at the process's exit a long line
+    // outlasts the exit wait and is killed inside the system's window code).
     {
-        // A stop that began while this frame waited its turn must not wait for it to be made
-        // too: at the process's exit a long line would outlast the wait and be killed inside
-        // the system's window code.
         std::lock_guard<std::mutex> lock(frames->mutex);
-        if (frames->closing) {
+        if (frames->closeAlls != closeAlls) {
             return;
         }
     }
@@ -108,8 +111,8 @@ void WndFrameImpl::MessageLoop(const std::shared_ptr<Frames>& frames, int follow
     making.unlock();
     {
         std::lock_guard<std::mutex> lock(frames->mutex);
-        if (frames->closing) {
-            return;  // nobody would close it any more
+        if (frames->closeAlls != closeAlls) {
+            return;  // closed while it was being made: the owner destroys it
         }
         frames->windows.insert(hwnd);
     }
@@ -189,6 +192,7 @@ void WndFrameImpl::CloseWindow(int hwnd) {
 void WndFrameImpl::CloseAllFrameWindow() {
     QLOG(LOG_INFO) << "close all frame window";
     std::lock_guard<std::mutex> lock(frames_->mutex);
+    ++frames_->closeAlls;
     for (const int hwnd : frames_->windows) {
         CloseWindow(hwnd);
     }

@@ -20,7 +20,8 @@ public:
     WndFrameImpl& operator=(const WndFrameImpl&) = delete;
 
     // Starts a frame thread for the window's current rectangle; neither checks the handle nor
-    // looks for an existing frame of the same window.
+    // looks for an existing frame of the same window. A close-all before the frame is listed
+    // cancels it.
     void ShowFrame(int followHwnd);
     // Paints the frame over `area` (screen coordinates): a key-colour background made
     // transparent and an opaque 2-pixel border along `sides`.
@@ -34,11 +35,14 @@ private:
     struct Frames {
         std::mutex mutex;
         std::unordered_set<int> windows;
-        bool closing = false;  // set by the destructor: late frames do not list
+        // Close-alls so far: a frame asked for before the latest is not made, or not listed.
+        unsigned closeAlls = 0;
     };
 
-    // The frame thread: makes, paints and lists the frame, then pumps its messages.
-    static void MessageLoop(const std::shared_ptr<Frames>& frames, int followHwnd);
+    // The frame thread: makes, paints and lists the frame, then pumps its messages. `closeAlls`
+    // is the count when the frame was asked for.
+    static void MessageLoop(const std::shared_ptr<Frames>& frames, int followHwnd,
+                            unsigned closeAlls);
     // Every frame window's messages. A frame has no state of its own, so its window reaches no
     // object that a late message could outlive.
     static LRESULT CALLBACK FrameWndProc(HWND hwnd, UINT message, WPARAM wParam,

@@ -119,6 +119,22 @@ test('a frame stays where it was made; showing twice makes two', async () => {
   await closeProxy(proxy);
 });
 
+test('hiding frames also cancels those still being made', async () => {
+  await clearLogs();
+  const rows = Array.from({ length: 5 }, (_, i) => [parentB, 100 + 60 * i, 320, 40, 40]);
+  const { hwnds } = await createProxies(...rows);
+  const corners = rows.map(([, x, y]) => [x, y]);
+  const before = pixels(corners);
+  // Ten frames take a while to be made; the hide comes right after they were asked for.
+  quarnel.WndProxyShowFrame();
+  quarnel.WndProxyShowFrame();
+  quarnel.WndProxyHideFrame();
+  await sleep(1500);
+  assert.deepEqual(framesMade(), []);
+  assert.deepEqual(pixels(corners), before);
+  for (const hwnd of hwnds) await closeProxy(hwnd);
+});
+
 test('a proxy larger than the desktop and its frame are cut to it, and never take the activation', async () => {
   await clearLogs();
   const { width, height } = quarnel.GetMainMonitorReslution();
