@@ -109,7 +109,7 @@ export function WndProxySetFocusCB(callback: (event: ProxyWindowEvent) => void):
 export function WndProxySetBlurCB(callback: (event: ProxyWindowEvent) => void): void;
 /** Draws a green click-through frame around every proxy window. */
 export function WndProxyShowFrame(): void;
-/** Closes every frame window; logs "close all frame window". */
+/** Closes every frame window, those still being made included; logs "close all frame window". */
 export function WndProxyHideFrame(): void;
 /** Sends the module's log records to `callback`, on the JavaScript thread; replaces an earlier one. */
 export function SetLogCallBack(callback: (record: LogRecord) => void): void;
