@@ -1,5 +1,6 @@
 #include "addon/napi_bridge.h"
 
+#include <algorithm>
 #include <utility>
 
 namespace napi {
@@ -126,7 +127,7 @@ std::string get_string(napi_env env, napi_value value) {
     return text;
 }
 
-std::vector<std::string> get_string_array(napi_env env, napi_value value) {
+std::vector<std::string> get_string_array(napi_env env, napi_value value, uint32_t limit) {
     handle_scope scope(env);
     std::vector<std::string> result;
     bool isArray = false;
@@ -137,6 +138,7 @@ std::vector<std::string> get_string_array(napi_env env, napi_value value) {
     if (napi_get_array_length(env, value, &length) != napi_ok) {
         return result;
     }
+    length = std::min(length, limit);
     for (uint32_t i = 0; i < length; ++i) {
         handle_scope element_scope(env);
         napi_value element = nullptr;

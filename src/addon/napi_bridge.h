@@ -58,7 +58,9 @@ napi_value make_string_array(napi_env env, const std::vector<std::string>& value
 int32_t get_int32(napi_env env, napi_value value);
 bool get_bool(napi_env env, napi_value value);
 std::string get_string(napi_env env, napi_value value);
-std::vector<std::string> get_string_array(napi_env env, napi_value value);
+// At most `limit` elements: a sparse array's length costs nothing until it is read.
+std::vector<std::string> get_string_array(napi_env env, napi_value value,
+                                          uint32_t limit = UINT32_MAX);
 
 // A new object kept alive by a strong reference while native code fills it.
 class object_ref {

@@ -1,6 +1,7 @@
 #include "addon/quarnel_addon.h"
 
 #include "core/logging.h"
+#include "core/process_launch.h"
 #include "impl/quarnel_utils.h"
 #include "impl/win32_bridge.h"
 #include "impl/win_keyboard_hook.h"
@@ -327,9 +328,12 @@ napi_value QuarnelAddon::StartProcess(napi_env env, napi_callback_info info) {
     if (!ReadArguments(env, info, argv)) {
         return nullptr;
     }
-    OperationResult result = utils->impl().StartProcess(napi::get_string(env, argv[0]),
-                                                        napi::get_string_array(env, argv[1]),
-                                                        napi::get_string(env, argv[2]));
+    // A list longer than any command line can hold is refused as too long either way; reading
+    // it all would take seconds and all memory for `args.length = 2 ** 32 - 1`.
+    OperationResult result =
+        utils->impl().StartProcess(napi::get_string(env, argv[0]),
+                                   napi::get_string_array(env, argv[1], kMaxLaunchArguments + 1),
+                                   napi::get_string(env, argv[2]));
     return scope.escape(ResultObject(env, result, true));
 }
 

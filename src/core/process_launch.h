@@ -108,6 +108,10 @@ inline bool CommandLineFits(std::size_t length) {
     return length < 32767;
 }
 
+// The most arguments a command line that fits can hold: each adds a separator. Reading one more
+// than this is enough to tell, however long the list claims to be.
+constexpr std::size_t kMaxLaunchArguments = 32766;
+
 enum class VisitAction { KeepRunning, Kill, Spare };
 
 struct VisitStep {

@@ -193,6 +193,15 @@ test('StartProcess without arguments starts by application name; a missing progr
       JSON.stringify(result));
     assert.deepEqual(await failing(true), [[3, `CreateProcess err:${result.errorCode} cmd:${cmd} exe:${missing} workDir:`]]);
   }
+
+  // More arguments than any command line holds: refused as too long, whatever length the list
+  // claims; it is read only as far as that takes.
+  const endless = [];
+  endless.length = 2 ** 32 - 1;
+  const refused = since('StartProcess');
+  const result = quarnel.StartProcess(missing, endless, '');
+  assert.deepEqual([result?.status, result?.pid, result?.errorCode], [0, 0, 206]);
+  assert.deepEqual(await refused(true), [[3, `command line too long length:${missing.length + 32767} exe:${missing}`]]);
 });
 
 test('GetMachineRegString reads local machine strings and answers "" for missing ones', async () => {

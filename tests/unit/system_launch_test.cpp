@@ -47,6 +47,12 @@ TEST(SystemLaunch, CommandLineFitsUpToTheSystemLimit) {
     for (const auto& [length, fits] : cases) {
         EXPECT_EQ(CommandLineFits(length), fits) << length;
     }
+    // The most arguments of a line that fits: empty ones after an empty program path.
+    for (const std::size_t count : {kMaxLaunchArguments, kMaxLaunchArguments + 1}) {
+        const std::vector<std::wstring> args(count);
+        EXPECT_EQ(CommandLineFits(BuildCommandLine(L"", args).size()),
+                  count == kMaxLaunchArguments);
+    }
 }
 
 TEST(SystemLaunch, VisitKeepsOnlyTheRememberedProcess) {

@@ -57,6 +57,10 @@ napi_value Echo(napi_env env, napi_callback_info info) {
     return Make(env, Read(env, argv[0]));
 }
 
+std::vector<std::string> GetStringArray(napi_env env, napi_value value) {
+    return napi::get_string_array(env, value);
+}
+
 napi_value MakeStringWithZero(napi_env env, napi_callback_info) {
     return napi::make_string(env, std::string("ab\0cd", 5));
 }
@@ -228,7 +232,7 @@ const ExportRow kTestExports[] = {
     {"getInt32", Echo<napi::get_int32, napi::make_int32>},
     {"getBool", Echo<napi::get_bool, napi::make_bool>},
     {"getString", Echo<napi::get_string, napi::make_string>},
-    {"getStringArray", Echo<napi::get_string_array, napi::make_string_array>},
+    {"getStringArray", Echo<GetStringArray, napi::make_string_array>},
     {"makeStringWithZero", MakeStringWithZero},
     {"makeInt64", Echo<napi::get_int32, napi::make_int64>},
     {"postKeyEvents", PostKeyEvents},
