@@ -29,6 +29,16 @@ inline std::wstring BuildCommandLine(const std::wstring& exe,
     return line;
 }
 
+// BuildCommandLine's length without building it: a line too long to launch can take gigabytes.
+inline std::size_t CommandLineLength(const std::wstring& exe,
+                                     const std::vector<std::wstring>& args) {
+    std::size_t length = exe.size() + (exe.find(L' ') == std::wstring::npos ? 0 : 2);
+    for (const std::wstring& arg : args) {
+        length += 1 + arg.size();
+    }
+    return length;
+}
+
 // Where a process stands to the calling one in the process tree.
 enum class Kinship { None, Self, Ancestor, Descendant };
 

@@ -20,6 +20,20 @@ static_assert(sizeof(void*) != 4 || sizeof(STARTUPINFOW) == 68, "STARTUPINFOW of
 OperationResult QuarnelImpl::StartProcess(const std::string& exe,
                                           const std::vector<std::string>& args,
                                           const std::string& workDir) {
+    // Converted before anything ends: text lost for want of memory would launch the program
+    // without its arguments, or in another directory.
+    std::wstring exeWide;
+    std::wstring workDirWide;
+    std::vector<std::wstring> argsWide(args.size());
+    bool converted = win32::ToWide(exe, exeWide) && win32::ToWide(workDir, workDirWide);
+    for (size_t i = 0; converted && i < args.size(); ++i) {
+        converted = win32::ToWide(args[i], argsWide[i]);
+    }
+    if (!converted) {
+        QLOG(LOG_ERROR) << "out of memory for the command line exe:" << exe.substr(0, MAX_PATH);
+        return OperationResult(false, 0, ERROR_NOT_ENOUGH_MEMORY);
+    }
+
     const auto remembered = launchedPids_.find(exe);
     const uint32_t rememberedPid = remembered == launchedPids_.end() ? 0 : remembered->second;
     const std::string exeName = ExeNameOf(exe);
@@ -62,20 +76,13 @@ OperationResult QuarnelImpl::StartProcess(const std::string& exe,
         return OperationResult(true, rememberedPid, error);
     }
 
-    const std::wstring exeWide = win32::Wide(exe);
-    const std::wstring workDirWide = win32::Wide(workDir);
-    std::wstring commandLine;
-    if (!args.empty()) {
-        std::vector<std::wstring> argsWide;
-        for (const std::string& arg : args) {
-            argsWide.push_back(win32::Wide(arg));
-        }
-        commandLine = BuildCommandLine(exeWide, argsWide);
-    }
-    if (!CommandLineFits(commandLine.size())) {
-        QLOG(LOG_ERROR) << "command line too long length:" << commandLine.size() << " exe:" << exe;
+    const std::size_t length = args.empty() ? 0 : CommandLineLength(exeWide, argsWide);
+    if (!CommandLineFits(length)) {
+        QLOG(LOG_ERROR) << "command line too long length:" << length << " exe:" << exe;
         return OperationResult(false, 0, ERROR_FILENAME_EXCED_RANGE);
     }
+    const std::wstring commandLine =
+        args.empty() ? std::wstring() : BuildCommandLine(exeWide, argsWide);
     // CreateProcessW may write into the command line.
     std::vector<wchar_t> commandBuffer(commandLine.begin(), commandLine.end());
     commandBuffer.push_back(L'\0');

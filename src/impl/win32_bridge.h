@@ -44,10 +44,17 @@ inline POINT ToPOINT(overlay::Point point) noexcept {
 }
 
 // Text for a Win32 call: the foundation's UTF-8 conversion, up to the first NUL, where a
-// zero-terminated string would end anyway. Invalid input is replaced, never rejected; only
-// running out of memory gives "".
+// zero-terminated string would end anyway. Invalid input is replaced, never rejected; false
+// only when memory ran out.
+inline bool ToWide(const std::string& utf8, std::wstring& wide) {
+    return Orlix::Utf8ToWide(utf8.substr(0, utf8.find('\0')), wide);
+}
+
+// ToWide for text whose loss costs nothing: "" when memory ran out.
 inline std::wstring Wide(const std::string& utf8) {
-    return Orlix::Utf8ToWide(utf8.substr(0, utf8.find('\0')));
+    std::wstring wide;
+    ToWide(utf8, wide);
+    return wide;
 }
 
 // Text read from a Win32 call, up to its first NUL.

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cwchar>
 #include <string>
 #include <vector>
 
@@ -38,6 +39,7 @@ TEST(SystemLaunch, CommandLineQuotesOnlyAPathWithASpace) {
     };
     for (const Case& c : cases) {
         EXPECT_EQ(BuildCommandLine(c.exe, c.args), c.line);
+        EXPECT_EQ(CommandLineLength(c.exe, c.args), std::wcslen(c.line)) << c.line;
     }
 }
 
@@ -50,8 +52,7 @@ TEST(SystemLaunch, CommandLineFitsUpToTheSystemLimit) {
     // The most arguments of a line that fits: empty ones after an empty program path.
     for (const std::size_t count : {kMaxLaunchArguments, kMaxLaunchArguments + 1}) {
         const std::vector<std::wstring> args(count);
-        EXPECT_EQ(CommandLineFits(BuildCommandLine(L"", args).size()),
-                  count == kMaxLaunchArguments);
+        EXPECT_EQ(CommandLineFits(CommandLineLength(L"", args)), count == kMaxLaunchArguments);
     }
 }
 
