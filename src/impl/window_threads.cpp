@@ -30,8 +30,9 @@ Kinds& kinds() {
 }
 
 // The address space each thread's stack reserves. Without it a thread gets the host
-// executable's reservation, which is 8 MB for node.exe: a 32-bit host then runs out of address
-// space after about 170 proxy and frame windows, each on a thread of its own. 1 MB is what a
+// executable's reservation, which is 8 MB for node.exe: a 32-bit process, with its 2 GB of
+// address space, then has room for about 200 proxy and frame windows, each on a thread of its
+// own, at the very most (219 threads in a minimal program under Wine). 1 MB is what a
 // program built with the usual settings gives its threads, and what code that the system and
 // other software run on a window thread (hooks, input methods) is written for.
 constexpr SIZE_T kStackReserve = 1 << 20;

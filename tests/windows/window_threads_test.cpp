@@ -39,6 +39,22 @@ TEST(WindowThreads, TheCountWaitsForEveryThreadAndOnlyWithinItsBound) {
     CloseHandle(release);
 }
 
+// This executable asks for node.exe's 8 MB a thread: a 32-bit host has room for about 200 of
+// those, and every proxy and frame window has a thread of its own.
+TEST(WindowThreads, EachThreadReservesOneMegabyteOfStackWhateverTheExecutableAsks) {
+    win32::WindowThreads threads;
+    std::atomic<size_t> reserved{0};
+    threads.Start([&reserved] {
+        MEMORY_BASIC_INFORMATION stack = {};
+        VirtualQuery(&stack, &stack, sizeof(stack));
+        // The committed top of the stack ends where its reservation does.
+        reserved = static_cast<size_t>(static_cast<char*>(stack.BaseAddress) + stack.RegionSize -
+                                       static_cast<char*>(stack.AllocationBase));
+    });
+    EXPECT_TRUE(threads.WaitForAll(10s));
+    EXPECT_EQ(reserved.load(), size_t{1} << 20);
+}
+
 LRESULT CALLBACK QuitOnDestroy(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) noexcept {
     if (message == WM_DESTROY) {
         PostQuitMessage(0);
