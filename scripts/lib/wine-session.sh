@@ -147,9 +147,9 @@ wine_session_start() {
   # that was activated or covers a whole display, and then waits 2 s on each hide of such a
   # window, its thread answering nothing meanwhile; Windows has no such wait.
   wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
-  if [ -n "${QUARNEL_WINE_DPI:-}" ]; then
-    wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$QUARNEL_WINE_DPI" /f >/dev/null 2>&1
-  fi
+  # Always written: a prefix keeps the last run's DPI, and a scaled one changes every
+  # coordinate an unaware program sees.
+  wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "${QUARNEL_WINE_DPI:-96}" /f >/dev/null 2>&1
   wineserver -p >/dev/null 2>&1 &
   session_started_server=1
   # The first process that needs the desktop window starts explorer.exe, which then keeps that

@@ -25,7 +25,7 @@ wine10_enter() { # dir cmd args...
   local dir=$1
   shift
   unshare --mount --propagation private /bin/sh -c '
-    root=$1 checkout=$2; shift 2
+    root=$1 checkout=$2 cwd=$(pwd); shift 2
     for d in /proc /sys /dev /dev/pts /tmp; do
       mkdir -p "$root$d" && mount --rbind "$d" "$root$d" || exit 125
     done
@@ -37,7 +37,7 @@ wine10_enter() { # dir cmd args...
     fi
     cp /etc/resolv.conf "$root/etc/resolv.conf" 2>/dev/null
     # The host environment goes in (the QUARNEL_ settings among it), with the PATH of the root.
-    PATH=/usr/sbin:/usr/bin:/sbin:/bin exec chroot "$root" "$@"
+    PATH=/usr/sbin:/usr/bin:/sbin:/bin exec chroot "$root" /bin/sh -c "cd \"\$0\" && exec \"\$@\"" "$cwd" "$@"
   ' wine10-enter "$dir" "$repo" "$@"
 }
 
