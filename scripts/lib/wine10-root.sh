@@ -8,7 +8,9 @@
 #                                host's /tmp, where the X displays and Wine's sockets live) at
 #                                the same paths; returns its exit code
 #
-# QUARNEL_WINE10_ROOT overrides the root's place; QUARNEL_DEBIAN_MIRROR the mirror.
+# QUARNEL_WINE10_ROOT overrides the place of the root; QUARNEL_DEBIAN_MIRROR the mirror. What
+# the root holds: Wine (both architectures, with the i386 X extensions its 32-bit X11 driver
+# loads), Xvfb, xdotool and ImageMagick for the physical truth, binutils for the i386 probe.
 
 repo=${repo:-$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)}
 wine10_root=${QUARNEL_WINE10_ROOT:-$repo/.cache/wine10-root}
