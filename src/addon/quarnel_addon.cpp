@@ -9,6 +9,7 @@
 #include "impl/window_threads.h"
 #include "impl/wnd_frame.h"
 #include "impl/wnd_proxy.h"
+#include "impl/wnd_proxy_impl.h"
 
 #include <windows.h>
 
@@ -152,6 +153,12 @@ QuarnelAddon* QuarnelAddon::TakeOver(QuarnelAddon* old, napi_env env) {
         napi_remove_env_cleanup_hook(old->ownerEnv, OnEnvironmentCleanup, old);
         napi_set_instance_data(old->ownerEnv, const_cast<char*>(&superseded), nullptr, nullptr);
     }
+    // The proxy callbacks are kept process-wide, bound to the old object and its functions: a
+    // proxy of the new instance would report to them. Released while the stage still says
+    // whether their environment lives.
+    WndProxyImpl::SetWindowCloseCB(nullptr);
+    WndProxyImpl::SetFocusCB(nullptr);
+    WndProxyImpl::SetBlurCB(nullptr);
     // Joins the old threads and releases the old callbacks (only while their environment lives)
     // before anything of the new instance runs.
     if (old->delivering) {

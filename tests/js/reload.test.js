@@ -6,12 +6,12 @@ const test = require('node:test');
 const assert = require('node:assert/strict');
 const { childResult } = require('./support');
 
-test('after a registry reset and again from a vm context, the newest instance owns the module alone', { timeout: 60000 }, async () => {
+test('after a registry reset and again from a vm context, the newest instance owns the module alone', { timeout: 90000 }, async () => {
   const result = await childResult(`
     const vm = require('node:vm');
     const file = process.env.QUARNEL_MODULE;
     const target = await support.startTarget([[40, 40, 400, 300]]);
-    const got = { first: [], second: [], third: [], logs: [] };
+    const got = { first: [], second: [], third: [], logs: [], closedOld: [] };
     const refused = (instance) => { try { return 'returned ' + instance.GetCurrentForegroundWindow(); } catch (e) { return e.code; } };
     const proxyOf = (instance) => new Promise((resolve) =>
       instance.WndProxyCreateProxyWindow(target.hwnds[0], 60, 60, 100, 80, ({ hwnd }) => resolve(hwnd)));
@@ -23,6 +23,7 @@ test('after a registry reset and again from a vm context, the newest instance ow
 
     quarnel.HookKeyboardEvent((key) => got.first.push(key));
     quarnel.SetLogCallBack((record) => got.logs.push(record.content));
+    quarnel.WndProxySetWindowCloseCB(({ hwnd }) => got.closedOld.push(hwnd));
     const firstProxy = await proxyOf(quarnel);
 
     delete require.cache[file];
@@ -31,6 +32,9 @@ test('after a registry reset and again from a vm context, the newest instance ow
     const logsAtTakeOver = got.logs.length;
     second.SetWindowFocus(0); // logs "invalid hwnd", to the new instance's callback only
     await sendKey('0x25', got.second);
+    // A close the new instance reports is not the old close callback's business.
+    second.WndProxyCloseWindow(await proxyOf(second));
+    await sleep(300);
     const secondProxy = await proxyOf(second);
     const afterReset = {
       old: refused(quarnel), firstProxy: support.targetHelper('--query-rect', firstProxy),
@@ -44,12 +48,13 @@ test('after a registry reset and again from a vm context, the newest instance ow
     const afterVm = { old: [refused(quarnel), refused(second)], secondProxy: support.targetHelper('--query-rect', secondProxy) };
     third.UnHookKeyboardEvent();
     target.stop();
-    out({ afterReset, afterVm, keys: [got.first, got.second, got.third], oldLogs: got.logs.slice(logsAtTakeOver) });
-  `);
+    out({ afterReset, afterVm, keys: [got.first, got.second, got.third], oldLogs: got.logs.slice(logsAtTakeOver), closedOld: got.closedOld });
+  `, { timeoutMs: 45000 });
   assert.deepEqual(result, {
     afterReset: { old: 'QUARNEL_MAIN_THREAD_ONLY', firstProxy: '0,0,0,0', secondProxyWidth: '100' },
     afterVm: { old: ['QUARNEL_MAIN_THREAD_ONLY', 'QUARNEL_MAIN_THREAD_ONLY'], secondProxy: '0,0,0,0' },
     keys: [[], ['left'], ['pageDown']],
     oldLogs: [],
+    closedOld: [],
   });
 });
