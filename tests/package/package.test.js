@@ -92,6 +92,17 @@ test('npm pack gives a tarball that installs anywhere without a compiler, refuse
     try { (await import('node:module')).createRequire(import.meta.url)('quarnel'); } catch (e) { required = e.code; }
     console.log(JSON.stringify([isSupported(), required, await outcome(import('quarnel')), await outcome(import('quarnel/checked'))]));
   `);
+  // The typings reach ES module imports through the exports map.
+  fs.writeFileSync(path.join(app, 'typed.mts'), `
+    import quarnel, { SetWindowFocus } from 'quarnel';
+    import { focusWindow } from 'quarnel/helpers';
+    import { InputMouseMove } from 'quarnel/checked';
+    SetWindowFocus(quarnel.GetCurrentForegroundWindow());
+    export const results: [number, Promise<boolean>] = [InputMouseMove(1, 2), focusWindow(0)];
+  `);
+  const typed = run(process.execPath, [tsc, '--strict', '--noEmit', '--module', 'nodenext', '--moduleResolution', 'nodenext',
+    '--typeRoots', path.join(repo, 'node_modules', '@types'), '--types', 'node', 'typed.mts'], { cwd: app });
+  assert.equal(typed.status, 0, typed.stdout + typed.stderr);
   const linux = run(process.execPath, ['linux.mjs'], { cwd: app });
   assert.equal(linux.status, 0, linux.stderr);
   const coded = 'Error QUARNEL_UNSUPPORTED_PLATFORM';
