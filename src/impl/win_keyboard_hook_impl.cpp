@@ -45,10 +45,6 @@ struct InstallTried {
 
 // ---- the hook thread's own state: only that thread touches it ----
 
-// The last event the procedure saw: the same event reaching it again through the previous
-// hook of a reinstall is not reported twice.
-KBDLLHOOKSTRUCT lastEvent{};
-WPARAM lastMessage = 0;
 hookwatch::HookWatch watch;
 
 uint32_t Now() noexcept {
@@ -179,7 +175,9 @@ private:
     bool sessions_ = false;
 };
 
-// Installs the hook again: the new one first, so that no key falls between the two.
+// Installs the hook again: the new one first, so that no key falls between the two. No event
+// is reported twice: the procedure runs only when this thread takes messages, by which time
+// the old hook is gone from the chain.
 void Reinstall(win32::UniqueHook& hook, const char* why) noexcept {
     const bool wasInstalled = watch.installed;
     const uint32_t failures = watch.failures;
@@ -225,8 +223,6 @@ void Run(const std::shared_ptr<InstallTried>& started) {
     // before anything else of this process.
     SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_TIME_CRITICAL);
     watch = {};
-    lastEvent = {};
-    lastMessage = 0;
     liveThread.store(GetCurrentThreadId());
     WatchSink sink;
     Deadline deadline(sink.window());
@@ -321,19 +317,11 @@ LRESULT CALLBACK WinKeyboardHookImpl::KeyboardProc(int nCode, WPARAM wParam,
         return next;
     }
     watch = hookwatch::HookEvent(watch, event->time, Now());
-    // The same event through a hook being replaced and its replacement is one release.
-    const bool again = wParam == lastMessage && event->vkCode == lastEvent.vkCode &&
-                       event->scanCode == lastEvent.scanCode && event->flags == lastEvent.flags &&
-                       event->time == lastEvent.time && event->dwExtraInfo == lastEvent.dwExtraInfo;
-    lastEvent = *event;
-    lastMessage = wParam;
-    if (!again) {
-        if (const auto key = ReportedKeyCode(static_cast<uint32_t>(wParam), event->vkCode)) {
-            try {
-                NotifyKey(*key);
-            } catch (...) {
-                // The key went on; only its report is lost.
-            }
+    if (const auto key = ReportedKeyCode(static_cast<uint32_t>(wParam), event->vkCode)) {
+        try {
+            NotifyKey(*key);
+        } catch (...) {
+            // The key went on; only its report is lost.
         }
     }
     return next;
