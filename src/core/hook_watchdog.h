@@ -21,6 +21,11 @@ constexpr uint32_t kGraceMs = 400;
 // The wait before installing again after a failed install; it doubles with each further
 // failure, up to 16 times as long.
 constexpr uint32_t kRetryMs = 250;
+// While the hook is being called the raw input of the same keys says nothing new, and reading
+// it costs the desktop a thread switch per event: it waits in the queue until the hook has been
+// quiet this long, or this long since it was last read, so that it cannot pile up.
+constexpr uint32_t kBusyMs = 100;
+constexpr uint32_t kRawReadMs = 250;
 // Decide's wait when nothing is pending.
 constexpr uint32_t kNoDeadline = UINT32_MAX;
 
@@ -43,7 +48,9 @@ struct HookWatch {
     uint32_t attempted = 0;     // the last install attempt
     uint32_t failures = 0;      // failed installs since the last that worked
     bool heard = false;         // the hook has reported some event ...
-    uint32_t heardTime = 0;     // ... the latest of which has this event time
+    uint32_t heardTime = 0;     // ... the latest of which has this event time ...
+    uint32_t calledAt = 0;      // ... at this call
+    uint32_t rawReadAt = 0;     // raw input was last read
     bool missing = false;       // a key went by that the hook has not reported ...
     uint32_t missingSince = 0;  // ... since this arrival
     uint32_t recoveries = 0;    // reinstalls since the hook last reported anything
@@ -70,6 +77,7 @@ inline HookWatch HookEvent(HookWatch watch, uint32_t eventTime, uint32_t now) no
         watch.heardTime = time;
     }
     watch.heard = true;
+    watch.calledAt = now;
     watch.missing = false;
     watch.recoveries = 0;
     return watch;
@@ -87,6 +95,21 @@ inline HookWatch RawInput(HookWatch watch, RawEvent event, uint32_t now) noexcep
     }
     watch.missing = true;
     watch.missingSince = now;
+    return watch;
+}
+
+// How long the raw input may stay unread; 0: read it now, and wake for more.
+inline uint32_t RawInputDue(const HookWatch& watch, uint32_t now) noexcept {
+    const uint32_t sinceCall = NotBefore(now, watch.calledAt) ? now - watch.calledAt : 0;
+    const uint32_t sinceRead = NotBefore(now, watch.rawReadAt) ? now - watch.rawReadAt : 0;
+    if (!watch.heard || sinceCall >= kBusyMs || sinceRead >= kRawReadMs) {
+        return 0;
+    }
+    return std::min(kBusyMs - sinceCall, kRawReadMs - sinceRead);
+}
+
+inline HookWatch RawInputRead(HookWatch watch, uint32_t now) noexcept {
+    watch.rawReadAt = now;
     return watch;
 }
 

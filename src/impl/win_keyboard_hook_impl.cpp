@@ -8,6 +8,7 @@
 
 #include <wtsapi32.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
@@ -193,31 +194,9 @@ void Reinstall(win32::UniqueHook& hook, const char* why) noexcept {
     }
 }
 
-// Arms the window's timer for the watchdog's next deadline, or stops it when there is none.
-class Deadline {
-public:
-    explicit Deadline(HWND window) noexcept : window_(window) {}
-    void Set(uint32_t waitMs, uint32_t now) noexcept {
-        if (waitMs == hookwatch::kNoDeadline) {
-            if (armed_) {
-                KillTimer(window_, 1);
-                armed_ = false;
-            }
-        } else if (!armed_ || at_ != now + waitMs) {
-            armed_ = SetTimer(window_, 1, waitMs, nullptr) != 0;
-            at_ = now + waitMs;
-        }
-    }
-
-private:
-    HWND window_;
-    bool armed_ = false;
-    uint32_t at_ = 0;
-};
-
 // The hook thread: installs the hook, then pumps messages until the stop's quit. The system
 // calls the hook procedure on this thread while it waits for messages, so it must keep
-// pumping for as long as the hook is installed; after each message it checks on the hook.
+// pumping for as long as the hook is installed; between messages it checks on the hook.
 void Run(const std::shared_ptr<InstallTried>& started) {
     // Every key on the desktop waits for this thread's answer: it must get the processor
     // before anything else of this process.
@@ -225,30 +204,42 @@ void Run(const std::shared_ptr<InstallTried>& started) {
     watch = {};
     liveThread.store(GetCurrentThreadId());
     WatchSink sink;
-    Deadline deadline(sink.window());
     win32::UniqueHook hook = Install();
     {
         std::lock_guard<std::mutex> lock(started->mutex);
         started->done = true;
         started->tried.notify_all();
     }
-    for (;;) {
+    for (bool quit = false; !quit;) {
         hookwatch::Verdict verdict = hookwatch::Decide(watch, Now());
         while (verdict.reinstall) {
             Reinstall(hook, watch.resumed ? "the session came back"
                                           : "a key went by that it did not report");
             verdict = hookwatch::Decide(watch, Now());
         }
-        deadline.Set(verdict.waitMs, Now());
-        MSG msg;
-        const BOOL got = GetMessageW(&msg, nullptr, 0, 0);
-        if (got == 0 || got == -1) {
-            break;
+        const uint32_t rawDue = hookwatch::RawInputDue(watch, Now());
+        if (rawDue == 0) {
+            watch = hookwatch::RawInputRead(watch, Now());
         }
-        TranslateMessage(&msg);
-        DispatchMessageW(&msg);
+        // Sent messages are the hook's calls; posted ones the quit and session changes.
+        const UINT wake =
+            QS_SENDMESSAGE | QS_POSTMESSAGE | QS_TIMER | (rawDue == 0 ? QS_RAWINPUT : 0);
+        const uint32_t wait =
+            std::min(verdict.waitMs, rawDue == 0 ? hookwatch::kNoDeadline : rawDue);
+        // Returns at once for raw input left unread while the hook was busy.
+        MsgWaitForMultipleObjectsEx(0, nullptr, wait == hookwatch::kNoDeadline ? INFINITE : wait,
+                                    wake, MWMO_INPUTAVAILABLE);
+        const UINT take = rawDue == 0 ? 0 : PM_QS_SENDMESSAGE | PM_QS_POSTMESSAGE;
+        MSG msg;
+        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE | take)) {
+            if (msg.message == WM_QUIT) {
+                quit = true;
+                break;
+            }
+            TranslateMessage(&msg);
+            DispatchMessageW(&msg);
+        }
     }
-    deadline.Set(hookwatch::kNoDeadline, 0);
     liveHook.store(nullptr);
     liveThread.store(0);
     // The hook goes before the window and before the thread counts as ended.

@@ -12,7 +12,7 @@ using namespace hookwatch;
 // One thing the hook thread learns: an install (ok or failed), a hook call (event time), a raw
 // input event (device, injected, event time) or the session coming back; `at` is the clock.
 struct Step {
-    enum Kind { Install, Fail, Hook, Key, Mouse, Injected, Resume } kind;
+    enum Kind { Install, Fail, Hook, Key, Mouse, Injected, Resume, Read } kind;
     uint32_t at;
     uint32_t eventTime = 0;
 };
@@ -38,6 +38,9 @@ HookWatch Replay(std::initializer_list<Step> steps) {
                 break;
             case Step::Resume:
                 watch = SessionResumed(watch);
+                break;
+            case Step::Read:
+                watch = RawInputRead(watch, step.at);
                 break;
         }
     }
@@ -130,6 +133,27 @@ TEST(HookWatchdog, ReinstallsOnlyWhenAKeyboardKeyWentByUnreported) {
         const Verdict verdict = Decide(row.watch, row.now);
         EXPECT_EQ(verdict.reinstall, row.reinstall) << row.what;
         EXPECT_EQ(verdict.waitMs, row.waitMs) << row.what;
+    }
+}
+
+TEST(HookWatchdog, RawInputWaitsWhileTheHookIsBusyAndNoLongerThanTheReadInterval) {
+    struct Row {
+        const char* what;
+        HookWatch watch;
+        uint32_t now, due;
+    } const rows[] = {
+        {"no call yet", Replay({{Step::Install, 0}, {Step::Read, 0}}), 10, 0},
+        {"called 30 ms ago, read 10 ms ago",
+         Replay({{Step::Install, 0}, {Step::Read, 1020}, {Step::Hook, 1000, 1000}}), 1030, 70},
+        {"called 30 ms ago, read 240 ms ago",
+         Replay({{Step::Install, 0}, {Step::Read, 790}, {Step::Hook, 1000, 1000}}), 1030, 10},
+        {"quiet for 100 ms",
+         Replay({{Step::Install, 0}, {Step::Read, 1050}, {Step::Hook, 1000, 1000}}), 1100, 0},
+        {"busy, but unread for 250 ms",
+         Replay({{Step::Install, 0}, {Step::Read, 800}, {Step::Hook, 1040, 1040}}), 1050, 0},
+    };
+    for (const Row& row : rows) {
+        EXPECT_EQ(RawInputDue(row.watch, row.now), row.due) << row.what;
     }
 }
 
