@@ -66,7 +66,9 @@ win32::UniqueHook Install() noexcept {
         QLOG(LOG_ERROR) << "SetWindowsHookExW err:" << error;
     }
     watch = hookwatch::Installed(watch, hook != nullptr, Now());
-    liveHook.store(hook);
+    if (hook != nullptr) {
+        liveHook.store(hook);
+    }
     return win32::UniqueHook(hook);
 }
 
