@@ -2,7 +2,7 @@
 const test = require('node:test');
 const assert = require('node:assert/strict');
 const { spawn } = require('node:child_process');
-const { load, startTarget, targetHelper, targetAppPath, waitFor, sleep } = require('./support');
+const { load, loadTestAddon, collectLogs, startTarget, targetHelper, targetAppPath, waitFor, sleep } = require('./support');
 
 // Keys are injected with SendInput by the target application's helper mode, a process of its
 // own, into the target window, which has the focus and logs every key message it gets.
@@ -87,4 +87,85 @@ test('once UnHookKeyboardEvent has returned, no release reaches JavaScript', { t
   assert.equal(reports.length, atUnhook);
   // The target still got every release.
   assert.equal(keyMessages().filter((line) => line.startsWith('WM_KEYUP ')).length, strokes);
+});
+
+// Faults done to the test add-on's own copy of the module (its hook, its thread), keys injected
+// by a thread of this process, 100 ms apart, so that the time to recovery can be read.
+const addon = loadTestAddon();
+const faults = addon.test;
+const VK_LEFT = 0x25;
+const logs = collectLogs(addon);
+
+// Injects `count` Left taps 100 ms apart and resolves with the ms from `since` (default: the
+// first tap) to the first release reported after it, or Infinity.
+async function firstReport(reports, count, since = Date.now() + 100) {
+  const before = reports.length;
+  faults.injectKeys(VK_LEFT, count, 100);
+  await waitFor(() => reports.length > before, count * 100 + 3000);
+  const arrived = reports.length > before ? reports[before] - since : Infinity;
+  await waitFor(() => faults.keyLatencies() !== undefined, count * 100 + 5000);
+  return arrived;
+}
+
+test('a hook removed behind the module\'s back is back within a second of the first key it missed, 20 of 20 times', { timeout: 120000 }, async () => {
+  const reports = [];
+  addon.HookKeyboardEvent(() => reports.push(Date.now()));
+  const recoveries = [];
+  for (let round = 0; round < 20; round++) {
+    assert.ok((await firstReport(reports, 1)) < 1000, 'the hook reports before the fault');
+    assert.equal(faults.keyboardHookFault('remove'), 1);
+    recoveries.push(await firstReport(reports, 12));
+  }
+  addon.UnHookKeyboardEvent();
+  assert.ok(recoveries.every((ms) => ms <= 1000), `recoveries (ms): ${recoveries.join(' ')}`);
+  assert.equal(logs.matching(/^keyboard hook reinstalled: a key went by that it did not report$/).filter((r) => r.severity === 2).length, 20);
+});
+
+test('after a stalled hook thread, with the hook kept or removed meanwhile, releases reach JavaScript within a second of the stall', { timeout: 60000 }, async () => {
+  const reports = [];
+  addon.HookKeyboardEvent(() => reports.push(Date.now()));
+  for (const removed of [false, true]) {
+    assert.ok((await firstReport(reports, 1)) < 1000);
+    // Longer than the time a low-level hook may take, with keys waiting for it meanwhile.
+    const stallEnd = Date.now() + 2500;
+    assert.equal(faults.keyboardHookFault('stall', 2500), 1);
+    if (removed) assert.equal(faults.keyboardHookFault('remove'), 1);
+    const fromStallEnd = await firstReport(reports, 40, stallEnd);
+    assert.ok(fromStallEnd <= 1000, `removed ${removed}: first release ${fromStallEnd} ms after the stall`);
+  }
+  addon.UnHookKeyboardEvent();
+});
+
+test('a failed install is logged with its error code and retried: releases arrive within a second', { timeout: 30000 }, async () => {
+  const reports = [];
+  const failed = () => logs.matching(/^SetWindowsHookExW err:5$/).filter((r) => r.severity === 3).length;
+  const failedBefore = failed();
+  faults.keyboardHookFault('failInstalls', 1);
+  addon.HookKeyboardEvent(() => reports.push(Date.now()));
+  const arrived = await firstReport(reports, 12, Date.now());
+  addon.UnHookKeyboardEvent();
+  assert.ok(arrived <= 1000, `first release ${arrived} ms after the hook was asked for`);
+  // ERROR_ACCESS_DENIED, as the fault makes it, once.
+  assert.equal(failed() - failedBefore, 1);
+  assert.equal(logs.matching(/^keyboard hook installed after failed attempts: 1$/).length, 1);
+});
+
+test('the session\'s return reinstalls the hook at once, and no release is reported twice', { timeout: 30000 }, async () => {
+  const WTS_SESSION_LOCK = 7;
+  const WTS_SESSION_UNLOCK = 8;
+  const reports = [];
+  addon.HookKeyboardEvent(() => reports.push(Date.now()));
+  for (const removed of [false, true]) {
+    assert.equal(faults.keyboardHookFault('session', WTS_SESSION_LOCK), 1);
+    if (removed) assert.equal(faults.keyboardHookFault('remove'), 1);
+    const start = reports.length;
+    assert.equal(faults.keyboardHookFault('session', WTS_SESSION_UNLOCK), 1);
+    await sleep(100);
+    // Without the watchdog's grace: the first key after the unlock is reported.
+    await firstReport(reports, 10);
+    await sleep(200);
+    assert.equal(reports.length - start, 10, `removed ${removed}`);
+  }
+  addon.UnHookKeyboardEvent();
+  assert.equal(logs.matching(/^keyboard hook reinstalled: the session came back$/).length, 2);
 });

@@ -120,7 +120,8 @@ function runScript(source, { timeoutMs = 20000, env = {}, execPath = process.exe
       if (onTimeout) hang = await Promise.resolve(onTimeout(child.pid)).catch((e) => String(e));
       child.kill();
     }, timeoutMs);
-    child.on('exit', (code, signal) => {
+    // 'close', not 'exit': the child's output may still be on its way when it has exited.
+    child.on('close', (code, signal) => {
       clearTimeout(timer);
       fs.rmSync(file, { force: true });
       resolve({ code, signal, output, timedOut, hang });

@@ -6,11 +6,14 @@
 #include "impl/operation_result.h"
 #include "impl/win32_bridge.h"
 #include "impl/win32_resources.h"
+#include "impl/win_keyboard_hook_impl.h"
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstdlib>
 #include <cstdint>
+#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -224,6 +227,125 @@ napi_value ErrorText(napi_env env, napi_callback_info info) {
     return napi::make_string(env, ErrorCodeText(code));
 }
 
+// ---- the keyboard hook: fault injection and a key injector ----
+
+// keyboardHookFault(what, value): does to the module's hook what Windows or a starved machine
+// can. "remove": the hook goes behind the module's back, as after its time-outs (1 if it was
+// there). "stall": the hook thread is suspended for `value` ms, from another thread, so the
+// call returns at once. "failInstalls": the next `value` installs fail. "session": the hook
+// thread's window is told of the session change `value` (WTS_SESSION_UNLOCK is 8).
+napi_value KeyboardHookFault(napi_env env, napi_callback_info info) {
+    napi_value argv[2];
+    Args(env, info, argv);
+    const std::string what = napi::get_string(env, argv[0]);
+    const int value = napi::get_int32(env, argv[1]);
+    bool done = false;
+    if (what == "remove") {
+        const HHOOK hook = WinKeyboardHookImpl::LiveHook();
+        done = hook != nullptr && UnhookWindowsHookEx(hook);
+    } else if (what == "stall") {
+        win32::UniqueHandle thread(
+            OpenThread(THREAD_SUSPEND_RESUME, FALSE, WinKeyboardHookImpl::HookThread()));
+        done = thread && SuspendThread(thread.get()) != static_cast<DWORD>(-1);
+        if (done) {
+            std::thread(
+                [value](win32::UniqueHandle suspended) {
+                    Sleep(static_cast<DWORD>(value));
+                    ResumeThread(suspended.get());
+                },
+                std::move(thread))
+                .detach();
+        }
+    } else if (what == "failInstalls") {
+        WinKeyboardHookImpl::FailInstalls(value);
+        done = true;
+    } else if (what == "session") {
+        done = PostMessageW(WinKeyboardHookImpl::WatchWindow(), WM_WTSSESSION_CHANGE,
+                            static_cast<WPARAM>(value), 0);
+    }
+    return napi::make_bool(env, done);
+}
+
+// The same injector for every listener the key benchmark compares: a thread of this process
+// taps one key `count` times, `intervalMs` apart, and notes the time just before each release;
+// listeners call keyArrived() from their callbacks. Times are the performance counter's.
+struct KeyRun {
+    std::mutex mutex;
+    std::vector<int64_t> sent, arrived;
+    std::atomic<bool> done{true};
+};
+KeyRun keyRun;
+
+int64_t Counter() {
+    LARGE_INTEGER now;
+    QueryPerformanceCounter(&now);
+    return now.QuadPart;
+}
+
+// injectKeys(vk, count, intervalMs)
+napi_value InjectKeys(napi_env env, napi_callback_info info) {
+    napi_value argv[3];
+    Args(env, info, argv);
+    const auto vk = static_cast<WORD>(napi::get_int32(env, argv[0]));
+    const int count = napi::get_int32(env, argv[1]);
+    const int interval = napi::get_int32(env, argv[2]);
+    {
+        std::lock_guard<std::mutex> lock(keyRun.mutex);
+        keyRun.sent.clear();
+        keyRun.arrived.clear();
+        keyRun.sent.reserve(static_cast<size_t>(count));
+        keyRun.arrived.reserve(static_cast<size_t>(count));
+    }
+    keyRun.done.store(false);
+    std::thread([vk, count, interval] {
+        INPUT input[2] = {};
+        input[0].type = input[1].type = INPUT_KEYBOARD;
+        input[0].ki.wVk = input[1].ki.wVk = vk;
+        input[1].ki.dwFlags = KEYEVENTF_KEYUP;
+        for (int i = 0; i < count; ++i) {
+            Sleep(static_cast<DWORD>(interval));
+            SendInput(1, &input[0], sizeof(INPUT));
+            const int64_t sent = Counter();
+            {
+                std::lock_guard<std::mutex> lock(keyRun.mutex);
+                keyRun.sent.push_back(sent);
+            }
+            SendInput(1, &input[1], sizeof(INPUT));
+        }
+        keyRun.done.store(true);
+    }).detach();
+    return nullptr;
+}
+
+napi_value KeyArrived(napi_env, napi_callback_info) {
+    const int64_t now = Counter();
+    std::lock_guard<std::mutex> lock(keyRun.mutex);
+    keyRun.arrived.push_back(now);
+    return nullptr;
+}
+
+// keyLatencies(): undefined while the injector runs, then the latency of each release in µs
+// (as many as arrived; a release that never arrived ends the list).
+napi_value KeyLatencies(napi_env env, napi_callback_info) {
+    if (!keyRun.done.load()) {
+        return nullptr;
+    }
+    LARGE_INTEGER frequency;
+    QueryPerformanceFrequency(&frequency);
+    std::lock_guard<std::mutex> lock(keyRun.mutex);
+    napi_value result = nullptr;
+    napi_create_array(env, &result);
+    const size_t n = std::min(keyRun.sent.size(), keyRun.arrived.size());
+    for (size_t i = 0; i < n; ++i) {
+        const double us = static_cast<double>(keyRun.arrived[i] - keyRun.sent[i]) * 1e6 /
+                          static_cast<double>(frequency.QuadPart);
+        napi_value value = nullptr;
+        napi_create_double(env, us, &value);
+        napi_set_element(env, result, static_cast<uint32_t>(i), value);
+    }
+    return result;
+}
+
 napi_value HookTouchEvent(napi_env env, napi_callback_info info) {
     return Addon(env).HookTouchEvent(env, info);
 }
@@ -244,6 +366,10 @@ const ExportRow kTestExports[] = {
     {"startBackgroundPosting", StartBackgroundPosting},
     {"integrityLevels", IntegrityLevels},
     {"errorText", ErrorText},
+    {"keyboardHookFault", KeyboardHookFault},
+    {"injectKeys", InjectKeys},
+    {"keyArrived", KeyArrived},
+    {"keyLatencies", KeyLatencies},
 };
 
 napi_value TestInit(napi_env env, napi_value exports) noexcept {
