@@ -147,9 +147,8 @@ overlay::Rect ProxyArea(int x, int y, int width, int height) {
 // On the window's own thread. Alpha 1, not 0: a fully transparent layered window would let the
 // mouse fall through.
 // The first move also shows the window, which is made hidden: without the activation, which
-// would be handed over by the thread of the parent (another program's), under the window lock.
+// would be handed over by the thread of the parent (another program's).
 bool MoveProxy(HWND window, const overlay::Rect& area, bool show = false) {
-    const win32::WindowChange change;
     if (show && !SetLayeredWindowAttributes(window, 0, 1, LWA_ALPHA)) {
         const DWORD error = GetLastError();
         QLOG(LOG_ERROR) << "SetLayeredWindowAttributes err:" << error
