@@ -1,5 +1,11 @@
 // Type definitions for Quarnel.node. Window handles are signed 32-bit numbers; yes/no
 // results are the numbers 1 and 0, never booleans.
+//
+// Which entry to use: 'quarnel' reads an argument of the wrong type leniently (a string or a
+// Buffer as 0, a non-string as ""), which is the module's contract, and suits arguments that
+// these types already vouch for. 'quarnel/checked' has the same functions and types and throws a
+// TypeError (code "QUARNEL_INVALID_ARGUMENT") naming the function and the argument: use it where
+// values come from outside the type checker (IPC messages, configuration, plain JavaScript).
 
 /** A window handle as the module reads and returns it (signed 32-bit). */
 export type Hwnd = number;

@@ -20,3 +20,9 @@ export function createProxyWindow(
  * foreground.
  */
 export function focusWindow(hwnd: Hwnd, options?: { timeoutMs?: number }): Promise<boolean>;
+/**
+ * True when the module can be loaded here (Windows x64 or ia32 with its prebuilt module). This
+ * entry loads on every system; requiring 'quarnel' elsewhere throws an Error whose `code` is
+ * "QUARNEL_UNSUPPORTED_PLATFORM".
+ */
+export function isSupported(): boolean;

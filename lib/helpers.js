@@ -1,6 +1,11 @@
 'use strict';
-// Conveniences beside the raw exports, which stay exactly as the module defines them.
-const quarnel = require('..');
+// Conveniences beside the raw exports, which stay exactly as the module defines them. This file
+// loads on every system: the module itself is loaded on first use.
+const { unsupportedPlatformError } = require('./platform');
+const { describe, isInt32 } = require('./values');
+
+let native;
+const quarnel = () => (native ??= require('..'));
 
 /** Key names the keyboard listener reports, in key-code order. */
 const KEY_NAMES = Object.freeze(['left', 'up', 'right', 'down', 'pageUp', 'pageDown']);
@@ -29,20 +34,44 @@ function handleFromBuffer(buffer) {
  * answers).
  */
 function createProxyWindow(parent, rect, { timeoutMs = 5000 } = {}) {
+  // The module reads whatever it is given as a 32-bit integer and never answers for a parent
+  // that is no window: a wrong argument would only show as a time-out, much later.
+  const problem = proxyArgumentProblem(parent, rect);
+  if (problem) return Promise.reject(new TypeError(`createProxyWindow: ${problem}`));
   return new Promise((resolve, reject) => {
-    const timer = setTimeout(
-      () => reject(new Error(`no proxy window for parent ${parent} within ${timeoutMs} ms`)),
-      timeoutMs,
-    );
-    quarnel.WndProxyCreateProxyWindow(parent, rect.x, rect.y, rect.width, rect.height, ({ hwnd }) => {
+    let timedOut = false;
+    const timer = setTimeout(() => {
+      timedOut = true;
+      reject(new Error(`no proxy window for parent ${parent} within ${timeoutMs} ms`));
+    }, timeoutMs);
+    quarnel().WndProxyCreateProxyWindow(parent, rect.x, rect.y, rect.width, rect.height, ({ hwnd }) => {
       clearTimeout(timer);
       if (hwnd === INVALID_HWND) {
         reject(new Error(`the proxy window over parent ${parent} could not be created`));
+      } else if (timedOut) {
+        // Nobody holds its handle: left open, it would swallow the input over its rectangle.
+        quarnel().WndProxyCloseWindow(hwnd);
       } else {
         resolve(hwnd);
       }
     });
   });
+}
+
+function proxyArgumentProblem(parent, rect) {
+  if (!Number.isInteger(parent) || parent === 0 || parent < -(2 ** 31) || parent >= 2 ** 32) {
+    return `parent must be a non-zero window handle (an integer), got ${describe(parent)}`;
+  }
+  if (rect === null || typeof rect !== 'object') {
+    return `rect must be an object { x, y, width, height }, got ${describe(rect)}`;
+  }
+  for (const key of ['x', 'y', 'width', 'height']) {
+    if (!isInt32(rect[key])) return `rect.${key} must be a 32-bit integer, got ${describe(rect[key])}`;
+  }
+  if (rect.width <= 0 || rect.height <= 0) {
+    return `rect must have a positive width and height, got ${rect.width} x ${rect.height}`;
+  }
+  return null;
 }
 
 const sleep = (ms) => new Promise((resolve) => setTimeout(resolve, ms));
@@ -62,13 +91,29 @@ async function focusWindow(hwnd, { timeoutMs = 500 } = {}) {
   for (;;) {
     const now = Date.now();
     if (now >= nextRequest) {
-      quarnel.SetWindowFocus(handle);
+      quarnel().SetWindowFocus(handle);
       nextRequest = now + 100;
     }
-    if (quarnel.GetCurrentForegroundWindow() === handle) return true;
+    if (quarnel().GetCurrentForegroundWindow() === handle) return true;
     if (now >= end) return false;
     await sleep(Math.min(20, Math.max(1, end - now)));
   }
 }
 
-module.exports = { KEY_NAMES, SEVERITY, INVALID_HWND, handleFromBuffer, createProxyWindow, focusWindow };
+/**
+ * True when the module can be loaded here (Windows x64 or ia32 with its prebuilt module), so that
+ * code shared with other systems can ask before it requires 'quarnel'.
+ */
+function isSupported() {
+  if (unsupportedPlatformError()) return false;
+  try {
+    quarnel();
+    return true;
+  } catch {
+    return false;
+  }
+}
+
+module.exports = {
+  KEY_NAMES, SEVERITY, INVALID_HWND, handleFromBuffer, createProxyWindow, focusWindow, isSupported,
+};

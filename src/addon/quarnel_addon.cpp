@@ -9,6 +9,7 @@
 #include "impl/window_threads.h"
 #include "impl/wnd_frame.h"
 #include "impl/wnd_proxy.h"
+#include "impl/wnd_proxy_impl.h"
 
 #include <windows.h>
 
@@ -62,9 +63,16 @@ namespace {
 // ExitProcess under way) worker threads may still be posting and logging into it, so it is
 // left alive for them; only an orderly unload destroys it.
 std::once_flag built;
+// Two places: a callback of the old instance may load the module anew, and the old instance,
+// whose delivery is still on the stack, can only go once it returns; meanwhile the new one
+// stands in the other place.
+std::aligned_storage_t<sizeof(QuarnelAddon), alignof(QuarnelAddon)> storage[2];
 std::atomic<QuarnelAddon*> instance{nullptr};
+QuarnelAddon* leaving = nullptr;  // JavaScript thread: taken over while delivering
 // The instance data of an environment that announced its exit before anyone used the module.
 const char quitAnnounced = 0;
+// The instance data of an environment whose module instance a newer one took over.
+const char superseded = 0;
 // How long the exit event waits for stopped threads to leave the system as well.
 constexpr std::chrono::milliseconds kThreadExitWait{1000};
 
@@ -76,27 +84,110 @@ void PinModule() noexcept {
                        reinterpret_cast<LPCWSTR>(&PinModule), &self);
 }
 
+const void* InstanceData(napi_env env) {
+    void* data = nullptr;
+    return napi_get_instance_data(env, &data) == napi_ok ? data : nullptr;
+}
+
 }  // namespace
 
 QuarnelAddon* QuarnelAddon::ForEnvironment(napi_env env) {
     std::call_once(built, [env] {
         PinModule();
-        static std::aligned_storage_t<sizeof(QuarnelAddon), alignof(QuarnelAddon)> storage;
-        QuarnelAddon* addon = ::new (&storage) QuarnelAddon(env);
-        napi_add_env_cleanup_hook(env, OnEnvironmentCleanup, addon);
-        napi::on_process_exit(env, OnProcessExit, addon);
         std::atexit(&QuarnelAddon::OnModuleUnload);
-        void* announced = nullptr;
-        if (napi_get_instance_data(env, &announced) == napi_ok && announced == &quitAnnounced) {
-            napi::program_will_quit();
-        }
-        instance.store(addon, std::memory_order_release);
+        Build(env, true, &storage[0]);
     });
     QuarnelAddon* addon = instance.load(std::memory_order_acquire);
+    if (addon != nullptr && addon->ownerEnv != env && addon->YieldsTo(env)) {
+        addon = TakeOver(addon, env);
+    }
     if (addon == nullptr || addon->ownerEnv != env || !napi::lifecycle().calls_host()) {
         return nullptr;
     }
     return addon;
+}
+
+QuarnelAddon* QuarnelAddon::Build(napi_env env, bool listenForExit, void* place) {
+    QuarnelAddon* addon = ::new (place) QuarnelAddon(env);
+    napi_add_env_cleanup_hook(env, OnEnvironmentCleanup, addon);
+    if (listenForExit) {
+        napi::on_process_exit(env, OnProcessExit, addon);
+    }
+    if (InstanceData(env) == &quitAnnounced) {
+        napi::program_will_quit();
+    }
+    instance.store(addon, std::memory_order_release);
+    return addon;
+}
+
+// Runs on the JavaScript thread of `env`.
+bool QuarnelAddon::YieldsTo(napi_env env) const {
+    if (InstanceData(env) == &superseded || napi::lifecycle().stage() == quarnel::Stage::Exiting) {
+        return false;
+    }
+    if (!ownerGone.load(std::memory_order_acquire)) {
+        // Only the owner's own thread can load the module anew while the owner lives, and not
+        // once its exit event has stopped everything; a Worker calling in meanwhile is refused.
+        return std::this_thread::get_id() == ownerThread && !stopped;
+    }
+    // A Worker's exit event stopped the instance before its environment went: that does not
+    // count against the main thread.
+    uv_loop_t* loop = nullptr;
+    return napi_get_uv_event_loop(env, &loop) == napi_ok && loop == uv_default_loop();
+}
+
+QuarnelAddon* QuarnelAddon::TakeOver(QuarnelAddon* old, napi_env env) {
+    void* place = old;
+    if (old->delivering) {
+        place = old == reinterpret_cast<QuarnelAddon*>(&storage[0]) ? &storage[1] : &storage[0];
+        if (leaving != nullptr) {
+            return nullptr;  // taken over twice within one delivery: the other place is not free
+        }
+    }
+    // While no instance stands, log records are dropped rather than given to a half-built one.
+    instance.store(nullptr, std::memory_order_release);
+    const bool ownerLives = !old->ownerGone.load(std::memory_order_acquire);
+    if (ownerLives) {
+        // The old environment goes on: its exports are refused from now on, and its cleanup
+        // must not stop the new instance (the host also keeps one hook per function and data).
+        napi_remove_env_cleanup_hook(old->ownerEnv, OnEnvironmentCleanup, old);
+        napi_set_instance_data(old->ownerEnv, const_cast<char*>(&superseded), nullptr, nullptr);
+    }
+    // The proxy callbacks are kept process-wide, bound to the old object and its functions: a
+    // proxy of the new instance would report to them. Released while the stage still says
+    // whether their environment lives.
+    WndProxyImpl::SetWindowCloseCB(nullptr);
+    WndProxyImpl::SetFocusCB(nullptr);
+    WndProxyImpl::SetBlurCB(nullptr);
+    // Joins the old threads and releases the old callbacks (only while their environment lives)
+    // before anything of the new instance runs.
+    if (old->delivering) {
+        old->Retire();
+        leaving = old;
+    } else {
+        old->~QuarnelAddon();
+    }
+    try {
+        win32::WindowThreads::WaitForExitOfAll(kThreadExitWait);
+    } catch (...) {
+    }
+    napi::lifecycle().restart();
+    // The old exit listener stays on the same process object and serves the new instance too;
+    // adding one per new instance would pile them up (a test runner loads the module per file).
+    return Build(env, !ownerLives, place);
+}
+
+// Everything of a taken-over instance but the queue it is draining, which goes with the
+// object once the delivery returns.
+void QuarnelAddon::Retire() {
+    StopComponents();
+    utils.reset();
+    Callback previous;
+    {
+        std::lock_guard<std::mutex> lock(logCallbackMutex);
+        logCallback.swap(previous);
+    }
+    events->close(true);
 }
 
 QuarnelAddon* QuarnelAddon::Existing() {
@@ -178,6 +269,7 @@ void QuarnelAddon::OnEnvironmentCleanup(void* self) noexcept {
     // From here on the environment is going away: references it owns are reclaimed with it,
     // and nothing may call into it.
     napi::lifecycle().advance(quarnel::Stage::Detached);
+    addon->ownerGone.store(true, std::memory_order_release);
     logSink.store(nullptr, std::memory_order_release);
     try {
         if (worker) {
@@ -191,12 +283,12 @@ void QuarnelAddon::OnEnvironmentCleanup(void* self) noexcept {
     addon->events->close(true);
 }
 
-napi_value QuarnelAddon::OnProcessExit(napi_env env, napi_callback_info info) noexcept {
-    void* self = nullptr;
-    if (napi_get_cb_info(env, info, nullptr, nullptr, nullptr, &self) != napi_ok) {
+napi_value QuarnelAddon::OnProcessExit(napi_env, napi_callback_info) noexcept {
+    // One listener serves every instance that takes over within the same environment.
+    QuarnelAddon* addon = Existing();
+    if (addon == nullptr || addon->ownerThread != std::this_thread::get_id()) {
         return nullptr;
     }
-    auto* addon = static_cast<QuarnelAddon*>(self);
     // Whatever ends the process next (ExitProcess, or the host tearing down) kills the threads
     // still running wherever they are: a thread killed inside the heap or a lock of the system
     // leaves it held, and the rest of the exit can wait on it forever. So the hook, window and
@@ -290,6 +382,7 @@ void ForwardLogToJs(const char* file, int line, const char* func, int severity, 
 }
 
 void QuarnelAddon::OnAsync() {
+    delivering = true;
     events->drain([](const QueuedEvent& event) {
         try {
             event.Deliver();
@@ -297,6 +390,12 @@ void QuarnelAddon::OnAsync() {
             // One failing event (out of memory building its payload) must not stop the rest.
         }
     });
+    delivering = false;
+    if (leaving == this) {
+        // Taken over by a callback of this delivery; nothing of the object is used after this.
+        leaving = nullptr;
+        this->~QuarnelAddon();
+    }
 }
 
 // ---- exports ----

@@ -4,8 +4,10 @@
 #include "addon/queued_event.h"
 #include "core/touch_point.h"
 
+#include <atomic>
 #include <memory>
 #include <mutex>
+#include <thread>
 #include <vector>
 
 class QuarnelUtils;
@@ -23,7 +25,10 @@ public:
     static constexpr uint32_t kEventCapacity = 128;
 
     // The instance for an export called from `env`: built by the first call, whose
-    // environment then owns it. Null for any other environment, and once the owner is gone.
+    // environment then owns it. A newer module instance on the owner's thread (a reset module
+    // registry, a vm context), or one on the main thread once the owner's environment is gone,
+    // takes it over: the old one is stopped and a new one built. Null for any other
+    // environment (Workers, a superseded module instance).
     static QuarnelAddon* ForEnvironment(napi_env env);
     // The instance if one was built, from any thread (the log sink).
     static QuarnelAddon* Existing();
@@ -94,6 +99,10 @@ private:
     enum Slot { kKeyboardSlot, kCloseSlot, kFocusSlot, kBlurSlot, kTouchSlot, kSlotCount };
 
     explicit QuarnelAddon(napi_env env);
+    static QuarnelAddon* Build(napi_env env, bool listenForExit, void* place);
+    bool YieldsTo(napi_env env) const;
+    static QuarnelAddon* TakeOver(QuarnelAddon* old, napi_env env);
+    void Retire();
     void Post(QueuedEvent::Kind kind, const Callback& callback, int value);
     void Install(Slot slot, const Callback& callback);
     void StopComponents();
@@ -110,6 +119,9 @@ private:
     std::unique_ptr<WndProxy> proxyWindows;
     std::unique_ptr<WndFrame> frameWindows;
     napi_env ownerEnv;                                         // set once, at construction
+    std::thread::id ownerThread = std::this_thread::get_id();  // the JavaScript thread
+    std::atomic<bool> ownerGone{false};                        // its environment was torn down
+    bool delivering = false;                                   // JavaScript thread only
     bool stopped = false;                                      // JavaScript thread only
     std::weak_ptr<napi::napi_callback> installed[kSlotCount];  // JavaScript thread only
 };

@@ -5,8 +5,9 @@
 
 namespace quarnel {
 
-// Where the add-on stands in its life. Stages only ever move forward, so any thread can read
-// the one value and act on it without a lock.
+// Where the add-on stands in its life. Stages only move forward while an owner lives, so any
+// thread can read the one value and act on it without a lock; only a new owner, once every
+// thread of the old one is gone, starts again from Running.
 enum class Stage : uint8_t {
     Running = 0,   // exports and events flow normally
     Quitting = 1,  // the application announced its exit: JavaScript references are left alone
@@ -24,6 +25,16 @@ public:
                                              std::memory_order_acq_rel)) {
         }
         return static_cast<Stage>(current);
+    }
+
+    // Back to Running for a new owner, from any stage but Exiting; returns whether it did.
+    bool restart() noexcept {
+        auto current = value_.load(std::memory_order_acquire);
+        while (current != static_cast<uint8_t>(Stage::Exiting) &&
+               !value_.compare_exchange_weak(current, static_cast<uint8_t>(Stage::Running),
+                                             std::memory_order_acq_rel)) {
+        }
+        return current != static_cast<uint8_t>(Stage::Exiting);
     }
 
     Stage stage() const noexcept {

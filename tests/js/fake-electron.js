@@ -1,7 +1,9 @@
 'use strict';
 // As much of Electron's main-process API as the README's example uses, so that the example runs
 // in a plain node.exe: the one BrowserWindow is a window of the target application, and the app
-// quits (emitting 'before-quit') once the file named by FAKE_ELECTRON_QUIT_FILE appears.
+// quits (emitting 'before-quit') once the file named by FAKE_ELECTRON_QUIT_FILE appears. The
+// renderer's one request is the channel named by FAKE_ELECTRON_INVOKE: its handler is invoked
+// once it is registered, and its answer printed as "ipc <channel> <JSON>".
 const fs = require('node:fs');
 
 const listeners = new Map();
@@ -21,8 +23,21 @@ const app = {
   },
 };
 
+const handlers = new Map();
+const ipcMain = {
+  handle(channel, listener) {
+    handlers.set(channel, listener);
+  },
+};
+let invoked = false;
+
 // Electron's main process lives until the app quits; the module itself holds no event loop.
 const alive = setInterval(() => {
+  const channel = process.env.FAKE_ELECTRON_INVOKE;
+  if (!invoked && handlers.has(channel)) {
+    invoked = true;
+    Promise.resolve(handlers.get(channel)({ sender: null })).then((answer) => console.log('ipc', channel, JSON.stringify(answer)));
+  }
   if (fs.existsSync(process.env.FAKE_ELECTRON_QUIT_FILE)) app.quit();
 }, 50);
 
@@ -37,4 +52,4 @@ class BrowserWindow {
   }
 }
 
-module.exports = { app, BrowserWindow };
+module.exports = { app, BrowserWindow, ipcMain };

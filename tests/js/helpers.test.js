@@ -3,7 +3,7 @@
 const test = require('node:test');
 const assert = require('node:assert/strict');
 const path = require('node:path');
-const { startTarget, targetHelper, repo } = require('./support');
+const { startTarget, targetHelper, repo, waitFor } = require('./support');
 
 const helpers = require(path.join(repo, 'lib', 'helpers.js'));
 const quarnel = require(repo);
@@ -17,15 +17,46 @@ test('handleFromBuffer reads the signed 32-bit handle of an Electron handle buff
     [['left', 'up', 'right', 'down', 'pageUp', 'pageDown'], { INFO: 1, WARNING: 2, ERROR: 3 }, 2 ** 32 - 1]);
 });
 
-test('createProxyWindow resolves with a live proxy handle; an invalid parent rejects on time-out', async (t) => {
+test('createProxyWindow resolves with a live proxy, rejects wrong arguments at once, times out on a non-window and closes a late proxy', async (t) => {
   const target = await startTarget([[60, 60, 400, 300]]);
   t.after(() => target.stop());
-  const proxy = await helpers.createProxyWindow(target.hwnds[0], { x: 100, y: 100, width: 120, height: 80 });
+  const parent = target.hwnds[0];
+  const rect = { x: 100, y: 100, width: 120, height: 80 };
+  const proxy = await helpers.createProxyWindow(parent, rect);
   assert.ok(Number.isInteger(proxy) && proxy > 0);
   assert.equal(quarnel.WndProxyResizeWindow(proxy, 110, 110, 100, 60), 1);
-  quarnel.WndProxyCloseAllWindow(target.hwnds[0]);
-  await assert.rejects(helpers.createProxyWindow(0, { x: 0, y: 0, width: 10, height: 10 }, { timeoutMs: 300 }),
-    /no proxy window for parent 0/);
+  quarnel.WndProxyCloseAllWindow(parent);
+
+  // parent, rect, message; each rejected before any timer or module event could run
+  const rows = [
+    [NaN, rect, 'parent must be a non-zero window handle (an integer), got number NaN'],
+    [0, rect, 'parent must be a non-zero window handle (an integer), got number 0'],
+    [Buffer.alloc(8), rect, 'parent must be a non-zero window handle (an integer), got a Buffer (handleFromBuffer reads the handle from it)'],
+    [parent, undefined, 'rect must be an object { x, y, width, height }, got undefined'],
+    [parent, { ...rect, x: '100' }, 'rect.x must be a 32-bit integer, got string "100"'],
+    [parent, { ...rect, height: 0 }, 'rect must have a positive width and height, got 120 x 0'],
+  ];
+  for (const [p, r, message] of rows) {
+    const outcome = await Promise.race([helpers.createProxyWindow(p, r).catch((e) => `${e.name}: ${e.message}`),
+      new Promise((resolve) => setImmediate(() => resolve('still pending')))]);
+    assert.equal(outcome, `TypeError: createProxyWindow: ${message}`);
+  }
+  await assert.rejects(helpers.createProxyWindow(0x7ffffff0, rect, { timeoutMs: 300 }),
+    { message: 'no proxy window for parent 2147483632 within 300 ms' });
+
+  // The answer is held back behind a blocked loop until the time-out has fired: the proxy that
+  // then arrives belongs to nobody and is closed.
+  const closed = [];
+  quarnel.WndProxySetWindowCloseCB(({ hwnd }) => closed.push(hwnd));
+  const late = await new Promise((resolve) => setImmediate(() => {
+    const promise = helpers.createProxyWindow(parent, rect, { timeoutMs: 1 });
+    Atomics.wait(new Int32Array(new SharedArrayBuffer(4)), 0, 0, 500);
+    resolve(promise.then(() => 'resolved', (e) => e.message));
+  }));
+  assert.equal(late, `no proxy window for parent ${parent} within 1 ms`);
+  assert.ok(await waitFor(() => closed.length > 0, 3000));
+  assert.equal(targetHelper('--query-rect', closed[0]), '0,0,0,0');
+  assert.deepEqual(closed.length, 1);
 });
 
 test('focusWindow tells the truth 100 times of 100, whether the window can take the focus or not', { timeout: 240000 }, async (t) => {

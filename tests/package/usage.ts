@@ -1,6 +1,7 @@
 // Compiles only if the typings describe the module as applications use it.
 import * as quarnel from '../..';
-import { createProxyWindow, focusWindow, handleFromBuffer, KEY_NAMES, SEVERITY, INVALID_HWND } from '../../lib/helpers';
+import { createProxyWindow, focusWindow, handleFromBuffer, isSupported, KEY_NAMES, SEVERITY, INVALID_HWND } from '../../lib/helpers';
+import * as checked from '../../lib/checked';
 import type { KeyName, LogRecord, OperationResult, StartProcessResult } from '../..';
 
 const hwnd: number = quarnel.GetCurrentForegroundWindow();
@@ -47,4 +48,6 @@ const names: readonly KeyName[] = KEY_NAMES;
 const error: 3 = SEVERITY.ERROR;
 const proxy: Promise<number> = createProxyWindow(fromElectron, { x: 0, y: 0, width: 10, height: 10 }, { timeoutMs: 100 });
 const focused: Promise<boolean> = focusWindow(fromElectron, { timeoutMs: 100 });
-export { pid, hidden, macs, moved, clicks, product, names, error, proxy, focused, INVALID_HWND };
+const supported: boolean = isSupported();
+const checkedResult: 1 | 0 = checked.WndProxyResizeWindow(hwnd, 0, 0, 1, 1);
+export { pid, hidden, macs, moved, clicks, product, names, error, proxy, focused, INVALID_HWND, supported, checkedResult };

@@ -81,7 +81,9 @@ function childSource(ending) {
 // hangs is what tells the cause.
 function threadsOf(pid) {
   return new Promise((resolve) => {
-    execFile('winedbg', ['--command', 'bt all', String(pid)], { timeout: 60000, maxBuffer: 64 << 20 },
+    // Every process's threads, filtered below: Wine 10's debugger, given a pid, attaches to it
+    // and then cannot trace the others.
+    execFile('winedbg', ['--command', 'bt all'], { timeout: 60000, maxBuffer: 64 << 20 },
       (error, stdout) => {
         const own = `in process ${pid.toString(16).padStart(4, '0')} `;
         resolve((stdout || '').split(/\n(?=Backtracing for thread )/).filter((t) => t.includes(own)).join('\n'));

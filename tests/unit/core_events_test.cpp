@@ -104,6 +104,15 @@ TEST(Lifecycle, OnlyMovesForwardAndEachStageAllowsLess) {
     }
     EXPECT_EQ(life.advance(Stage::Quitting), Stage::Exiting);
     EXPECT_EQ(life.stage(), Stage::Exiting);
+    // A new owner starts again from any stage but Exiting.
+    EXPECT_FALSE(life.restart());
+    EXPECT_EQ(life.stage(), Stage::Exiting);
+    for (Stage stage : {Stage::Quitting, Stage::Detached}) {
+        quarnel::Lifecycle reused;
+        reused.advance(stage);
+        EXPECT_TRUE(reused.restart());
+        EXPECT_EQ(reused.stage(), Stage::Running);
+    }
 
     // Racing threads: the furthest stage wins whatever the order.
     quarnel::Lifecycle raced;
