@@ -144,9 +144,19 @@ void WinTouchHookImpl::MessageLoop(HWND target) {
     // Shared by every touch thread; unregistered once the last has ended at a stop.
     win32::RegisterWindowClass(kWindowClass, TouchProxyWndProc);
 
-    win32::UniqueHwnd window(CreateWindowExW(WS_EX_LAYERED | WS_EX_TOOLWINDOW, kWindowClass,
-                                             kWindowClass, WS_POPUP | WS_CHILD | WS_VISIBLE, x, y,
-                                             width, height, target, nullptr, nullptr, nullptr));
+    // Made hidden under the window lock and shown there without the activation, which would
+    // wait for the target's thread (window_threads.h).
+    win32::UniqueHwnd window;
+    {
+        const win32::WindowChange change;
+        window.reset(CreateWindowExW(WS_EX_LAYERED | WS_EX_TOOLWINDOW, kWindowClass, kWindowClass,
+                                     WS_POPUP | WS_CHILD, x, y, width, height, target, nullptr,
+                                     nullptr, nullptr));
+        if (window) {
+            SetWindowPos(window.get(), nullptr, x, y, width, height,
+                         SWP_NOZORDER | SWP_NOACTIVATE | SWP_SHOWWINDOW);
+        }
+    }
     if (!window) {
         const DWORD error = GetLastError();
         QLOG(LOG_ERROR) << "CreateWindowEx err:" << error << " parentHWnd:" << target << " x:" << x

@@ -4,6 +4,7 @@
 #include "impl/win32_resources.h"
 
 #include <algorithm>
+#include <atomic>
 #include <system_error>
 #include <utility>
 
@@ -25,8 +26,22 @@ struct Kinds {
     std::vector<WindowThreads*> all;
 };
 Kinds& kinds() {
-    static Kinds instance;
-    return instance;
+    static Lasting<Kinds> instance;
+    return *instance;
+}
+
+std::atomic<bool> exiting{false};
+
+// Made on first use and never closed.
+HANDLE WindowMutex() noexcept {
+    static const HANDLE mutex = CreateMutexW(nullptr, FALSE, nullptr);
+    return mutex;
+}
+
+bool TakeWindowMutex(DWORD timeout) noexcept {
+    const DWORD result = WaitForSingleObject(WindowMutex(), timeout);
+    // Abandoned: its owner ended inside a change, which is over now either way.
+    return result == WAIT_OBJECT_0 || result == WAIT_ABANDONED;
 }
 
 // The address space each thread's stack reserves. Without it a thread gets the host
@@ -43,12 +58,37 @@ bool Exited(const UniqueHandle& thread) {
 
 }  // namespace
 
-WindowThreads::WindowThreads() {
+void ProcessExitBegun() noexcept {
+    exiting.store(true, std::memory_order_release);
+}
+
+bool ProcessExiting() noexcept {
+    return exiting.load(std::memory_order_acquire);
+}
+
+WindowChange::WindowChange() noexcept : owned_(TakeWindowMutex(INFINITE)) {}
+
+WindowChange::~WindowChange() {
+    if (owned_) {
+        ReleaseMutex(WindowMutex());
+    }
+}
+
+bool ParkWindowChanges(std::chrono::milliseconds timeout) noexcept {
+    return TakeWindowMutex(static_cast<DWORD>(std::max<int64_t>(0, timeout.count())));
+}
+
+WindowThreads::WindowThreads() : state_(std::make_unique<State>()) {
     std::lock_guard<std::mutex> lock(kinds().mutex);
     kinds().all.push_back(this);
 }
 
 WindowThreads::~WindowThreads() {
+    if (ProcessExiting()) {
+        // Threads the exit killed may hold any of these locks, or the heap's.
+        (void)state_.release();
+        return;
+    }
     std::lock_guard<std::mutex> lock(kinds().mutex);
     auto& all = kinds().all;
     all.erase(std::remove(all.begin(), all.end(), this), all.end());
@@ -57,12 +97,14 @@ WindowThreads::~WindowThreads() {
 DWORD WindowThreads::Start(std::function<void()> body) {
     ThreadStart start{this, std::move(body), false};
     {
-        std::lock_guard<std::mutex> lock(mutex_);
-        listed_.reserve(static_cast<size_t>(running_) + 1);
-        ++running_;
+        std::lock_guard<std::mutex> lock(state_->mutex);
+        state_->listed.reserve(static_cast<size_t>(state_->running) + 1);
+        ++state_->running;
         // Keeping the new thread's handle cannot fail once the thread runs.
-        handles_.erase(std::remove_if(handles_.begin(), handles_.end(), Exited), handles_.end());
-        handles_.reserve(handles_.size() + 1);
+        state_->handles.erase(
+            std::remove_if(state_->handles.begin(), state_->handles.end(), Exited),
+            state_->handles.end());
+        state_->handles.reserve(state_->handles.size() + 1);
     }
     DWORD id = 0;
     UniqueHandle thread(CreateThread(nullptr, kStackReserve, Entry, &start,
@@ -74,9 +116,9 @@ DWORD WindowThreads::Start(std::function<void()> body) {
         Ended(0);
         throw std::system_error(static_cast<int>(error), std::system_category(), "CreateThread");
     }
-    std::unique_lock<std::mutex> lock(mutex_);
-    changed_.wait(lock, [&start] { return start.ready; });
-    handles_.push_back(std::move(thread));
+    std::unique_lock<std::mutex> lock(state_->mutex);
+    state_->changed.wait(lock, [&start] { return start.ready; });
+    state_->handles.push_back(std::move(thread));
     return id;
 }
 
@@ -91,10 +133,10 @@ DWORD WINAPI WindowThreads::Entry(LPVOID parameter) noexcept {
         MSG msg;
         PeekMessageW(&msg, nullptr, WM_USER, WM_USER, PM_NOREMOVE);
         {
-            std::lock_guard<std::mutex> lock(owner->mutex_);
-            owner->listed_.push_back(id);
+            std::lock_guard<std::mutex> lock(owner->state_->mutex);
+            owner->state_->listed.push_back(id);
             start->ready = true;  // the starter's record is gone from here on
-            owner->changed_.notify_all();
+            owner->state_->changed.notify_all();
         }
         try {
             body();
@@ -108,26 +150,26 @@ DWORD WINAPI WindowThreads::Entry(LPVOID parameter) noexcept {
 }
 
 void WindowThreads::Ended(DWORD id) {
-    std::lock_guard<std::mutex> lock(mutex_);
-    const auto listed = std::find(listed_.begin(), listed_.end(), id);
-    if (listed != listed_.end()) {
-        listed_.erase(listed);
+    std::lock_guard<std::mutex> lock(state_->mutex);
+    const auto listed = std::find(state_->listed.begin(), state_->listed.end(), id);
+    if (listed != state_->listed.end()) {
+        state_->listed.erase(listed);
     }
-    --running_;
-    changed_.notify_all();
+    --state_->running;
+    state_->changed.notify_all();
 }
 
 bool WindowThreads::Quit(DWORD id) noexcept {
-    std::lock_guard<std::mutex> lock(mutex_);
+    std::lock_guard<std::mutex> lock(state_->mutex);
     // Listed, the thread has not ended, so the id is still its own.
-    return std::find(listed_.begin(), listed_.end(), id) != listed_.end() &&
+    return std::find(state_->listed.begin(), state_->listed.end(), id) != state_->listed.end() &&
            PostThreadMessageW(id, WM_QUIT, 0, 0);
 }
 
 bool WindowThreads::WaitForAll(std::chrono::milliseconds timeout, const wchar_t* windowClass) {
     {
-        std::unique_lock<std::mutex> lock(mutex_);
-        if (!changed_.wait_for(lock, timeout, [this] { return running_ == 0; })) {
+        std::unique_lock<std::mutex> lock(state_->mutex);
+        if (!state_->changed.wait_for(lock, timeout, [this] { return state_->running == 0; })) {
             return false;
         }
     }
@@ -139,16 +181,16 @@ bool WindowThreads::WaitForAll(std::chrono::milliseconds timeout, const wchar_t*
 }
 
 void WindowThreads::WaitForAll() {
-    std::unique_lock<std::mutex> lock(mutex_);
-    changed_.wait(lock, [this] { return running_ == 0; });
+    std::unique_lock<std::mutex> lock(state_->mutex);
+    state_->changed.wait(lock, [this] { return state_->running == 0; });
 }
 
 bool WindowThreads::AwaitExits(std::chrono::steady_clock::time_point deadline, bool bounded) {
     // Waited on outside the lock, so that a thread still counted can end meanwhile.
     std::vector<UniqueHandle> waiting;
     {
-        std::lock_guard<std::mutex> lock(mutex_);
-        waiting.swap(handles_);
+        std::lock_guard<std::mutex> lock(state_->mutex);
+        waiting.swap(state_->handles);
     }
     bool all = true;
     for (UniqueHandle& thread : waiting) {
@@ -164,10 +206,10 @@ bool WindowThreads::AwaitExits(std::chrono::steady_clock::time_point deadline, b
             all = false;
         }
     }
-    std::lock_guard<std::mutex> lock(mutex_);
+    std::lock_guard<std::mutex> lock(state_->mutex);
     for (UniqueHandle& thread : waiting) {
         if (thread) {
-            handles_.push_back(std::move(thread));
+            state_->handles.push_back(std::move(thread));
         }
     }
     return all;
@@ -183,12 +225,16 @@ void WindowThreads::WaitForExit() {
 
 bool WindowThreads::WaitForExitOfAll(std::chrono::milliseconds timeout) {
     const auto deadline = std::chrono::steady_clock::now() + timeout;
-    std::lock_guard<std::mutex> lock(kinds().mutex);
     bool all = true;
-    for (WindowThreads* kind : kinds().all) {
-        all = kind->AwaitExits(deadline, true) && all;
+    {
+        std::lock_guard<std::mutex> lock(kinds().mutex);
+        for (WindowThreads* kind : kinds().all) {
+            all = kind->AwaitExits(deadline, true) && all;
+        }
     }
-    return all;
+    const auto remaining = std::chrono::duration_cast<std::chrono::milliseconds>(
+        deadline - std::chrono::steady_clock::now());
+    return ParkWindowChanges(remaining) && all;
 }
 
 void RegisterWindowClass(const wchar_t* name, WNDPROC procedure) noexcept {

@@ -11,10 +11,64 @@
 #include <condition_variable>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <mutex>
+#include <new>
+#include <utility>
 #include <vector>
 
 namespace win32 {
+
+// An object that is made where it is declared and never destroyed. The module is pinned, so
+// its process-wide state lives as long as the process; destroyed at the process's exit it would
+// free and lock after the exit killed threads that may have held the heap's lock or this
+// state's own.
+template <typename T>
+class Lasting {
+public:
+    template <typename... Args>
+    explicit Lasting(Args&&... args) {
+        ::new (static_cast<void*>(&storage_)) T(std::forward<Args>(args)...);
+    }
+    Lasting(const Lasting&) = delete;
+    Lasting& operator=(const Lasting&) = delete;
+    T& operator*() noexcept { return *std::launder(reinterpret_cast<T*>(&storage_)); }
+    T* operator->() noexcept { return &**this; }
+
+private:
+    std::aligned_storage_t<sizeof(T), alignof(T)> storage_;
+};
+
+// Set by the DLL's detach when the process exits (ExitProcess): from then on nothing of this
+// module frees memory, takes a lock or waits.
+void ProcessExitBegun() noexcept;
+bool ProcessExiting() noexcept;
+
+// The process-wide window lock. Under Wine, threads of one process that make (or paint, or
+// destroy) layered windows at the same moment corrupt the X11 driver's heap: a plain Win32
+// program does it too, 24 threads each making a proxy-like window over another program's
+// window. So every thread of this module makes its windows one at a time, under this lock;
+// frames are also painted and destroyed under it. Nothing done under it may wait for another
+// thread: a proxy or touch window is made hidden and shown without taking the activation, since
+// activation would be handed to (and answered by) the thread of the other program's window.
+//
+// A system mutex rather than a critical section: a thread that the process's exit kills while
+// it waits for it leaves nothing of the system half-changed.
+class WindowChange {
+public:
+    WindowChange() noexcept;
+    ~WindowChange();
+    WindowChange(const WindowChange&) = delete;
+    WindowChange& operator=(const WindowChange&) = delete;
+
+private:
+    bool owned_;
+};
+
+// At the process's exit: takes the window lock for good, within `timeout`, so that no thread
+// of this module is inside a window change while the exit goes on; a thread that comes to one
+// later waits there until the process is gone. False when the lock was not free in time.
+bool ParkWindowChanges(std::chrono::milliseconds timeout) noexcept;
 
 // The threads of one kind. Nobody joins them: a window thread ends with its window, a thread
 // without one when Quit reaches it. They are counted so that a stop can wait, with a bound,
@@ -61,7 +115,7 @@ public:
     // of the exit. Never under the loader lock: the system's thread exit needs it.
     bool WaitForExit(std::chrono::milliseconds timeout);
     void WaitForExit();
-    // WaitForExit for every kind, within one bound.
+    // WaitForExit for every kind, then ParkWindowChanges, within one bound.
     static bool WaitForExitOfAll(std::chrono::milliseconds timeout);
 
 private:
@@ -70,15 +124,19 @@ private:
     // Waits on the handles of the threads started so far, until `deadline` when `bounded`.
     bool AwaitExits(std::chrono::steady_clock::time_point deadline, bool bounded);
 
-    std::mutex mutex_;
-    std::condition_variable changed_;  // a thread has started or ended
-    int running_ = 0;
-    // The threads that have a queue and have not ended; its capacity covers every running
-    // thread, so that a new thread lists itself without allocating.
-    std::vector<DWORD> listed_;
-    // The threads that may not have left the system yet; the ones that have are dropped as
-    // threads start.
-    std::vector<UniqueHandle> handles_;
+    struct State {
+        std::mutex mutex;
+        std::condition_variable changed;  // a thread has started or ended
+        int running = 0;
+        // The threads that have a queue and have not ended; its capacity covers every running
+        // thread, so that a new thread lists itself without allocating.
+        std::vector<DWORD> listed;
+        // The threads that may not have left the system yet; the ones that have are dropped as
+        // threads start.
+        std::vector<UniqueHandle> handles;
+    };
+    // Let go of, not destroyed, when the process exits.
+    std::unique_ptr<State> state_;
 };
 
 // Registers a class for this module's windows: the arrow cursor, the window colour behind,

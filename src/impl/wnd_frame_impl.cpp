@@ -7,9 +7,11 @@
 #include "impl/win32_bridge.h"
 #include "impl/win32_resources.h"
 #include "impl/window_threads.h"
+#include "impl/wnd_proxy_impl.h"
 
 #include <chrono>
 #include <mutex>
+#include <unordered_map>
 
 namespace {
 
@@ -21,20 +23,92 @@ constexpr std::chrono::milliseconds kShutdownWait{2000};
 // Process-wide so that the count outlives any frame manager whose threads still end.
 win32::WindowThreads frameThreads;
 
-// Frames are made, painted and destroyed one at a time. Showing frames makes one per proxy at
-// once, hiding them ends them all at once, and Wine's X11 driver corrupts its heap when threads
-// make, paint or destroy layered windows at the same time (a plain Win32 program with 48 such
-// threads does it too); on Windows the wait is a fraction of a millisecond. A frame has no
-// parent or owner and never activates, so nothing done under the lock waits on another thread.
-std::mutex frameChange;
+// Posted to a frame: its followed window moved or went.
+constexpr UINT kFollowedChanged = WM_APP + 1;
 
-// Every way a frame goes (its WM_CLOSE, a frame made too late to list, a failed loop) destroys
-// it under the lock.
+// The live frames and the window each follows, from the frame's listing to its destruction.
+struct Followers {
+    std::mutex mutex;
+    std::unordered_map<HWND, int> frames;
+};
+win32::Lasting<Followers> followers;
+
+// Frames are made, painted and destroyed one at a time, under the process-wide window lock:
+// showing frames makes one per proxy at once, hiding them ends them all at once (on Windows
+// the wait is a fraction of a millisecond). A frame has no parent or owner and never
+// activates, so nothing done under the lock waits on another thread.
 void DestroyFrame(HWND frame) noexcept {
-    const std::lock_guard<std::mutex> destroying(frameChange);
+    {
+        std::lock_guard<std::mutex> lock(followers->mutex);
+        followers->frames.erase(frame);
+    }
+    const win32::WindowChange destroying;
     DestroyWindow(frame);
 }
 using FrameWindow = Orlix::unique_resource<HWND, DestroyFrame>;
+
+// Where a frame over `followHwnd` goes: where the window is, or where a move of it that its
+// thread has not made yet puts it. False when it is not a window.
+bool FollowedArea(int followHwnd, overlay::DesktopPlacement& placement) {
+    overlay::Rect window;
+    if (!WndProxyImpl::PendingArea(followHwnd, window)) {
+        RECT rect = {};
+        if (!GetWindowRect(ToHwnd(followHwnd), &rect)) {
+            return false;
+        }
+        window = win32::ToRect(rect);
+    }
+    const overlay::Rect desktop = {
+        GetSystemMetrics(SM_XVIRTUALSCREEN), GetSystemMetrics(SM_YVIRTUALSCREEN),
+        GetSystemMetrics(SM_CXVIRTUALSCREEN), GetSystemMetrics(SM_CYVIRTUALSCREEN)};
+    placement = overlay::PlaceOnDesktop(window, desktop);
+    return true;
+}
+
+// The frame's picture over `placement`, under the window lock. The GDI+ session starts and
+// ends under it as well: GDI+ started or shut down beside another window's change corrupts
+// Wine's heap too. The layered window keeps its picture.
+void Paint(HWND frame, const overlay::DesktopPlacement& placement) {
+    const overlay::Rect& area = placement.area;
+    const win32::WindowChange painting;
+    if (area.width > 0 && area.height > 0) {
+        const win32::GdiplusSession gdiplus;
+        WndFrameImpl::FillWindow(win32::HandleNumber(frame), area, placement.sides);
+    }
+}
+
+// A frame follows its window: moved where the window went, closed when it is gone.
+void Follow(HWND frame) {
+    int followHwnd = 0;
+    {
+        std::lock_guard<std::mutex> lock(followers->mutex);
+        const auto entry = followers->frames.find(frame);
+        if (entry == followers->frames.end()) {
+            return;
+        }
+        followHwnd = entry->second;
+    }
+    const win32::PerMonitorDpiScope dpi;
+    overlay::DesktopPlacement placement;
+    if (!IsWindow(ToHwnd(followHwnd)) || !FollowedArea(followHwnd, placement)) {
+        QLOG(LOG_INFO) << "follow frame window closed with its followed window hwnd:"
+                       << win32::HandleNumber(frame) << " followHWnd:" << followHwnd;
+        DestroyFrame(frame);
+        return;
+    }
+    RECT now = {};
+    GetWindowRect(frame, &now);
+    const overlay::Rect current = win32::ToRect(now);
+    const overlay::Rect& area = placement.area;
+    if (current.x == area.x && current.y == area.y && current.width == area.width &&
+        current.height == area.height) {
+        return;
+    }
+    Paint(frame, placement);
+    QLOG(LOG_INFO) << "follow frame window moved hwnd:" << win32::HandleNumber(frame)
+                   << " followHWnd:" << followHwnd << " x:" << area.x << " y:" << area.y
+                   << " width:" << area.width << " height:" << area.height;
+}
 
 }  // namespace
 
@@ -60,55 +134,46 @@ void WndFrameImpl::MessageLoop(const std::shared_ptr<Frames>& frames, int follow
                                unsigned closeAlls) {
     // The followed rectangle and the frame in physical pixels, as the proxy windows are.
     const win32::PerMonitorDpiScope dpi;
-    RECT rect = {};
-    if (!GetWindowRect(ToHwnd(followHwnd), &rect)) {
+    overlay::DesktopPlacement placement;
+    if (!FollowedArea(followHwnd, placement)) {
         const DWORD error = GetLastError();
         QLOG(LOG_ERROR) << "GetClientRect err:" << error << " followHWnd:" << followHwnd;
         return;
     }
-    const overlay::Rect desktop = {
-        GetSystemMetrics(SM_XVIRTUALSCREEN), GetSystemMetrics(SM_YVIRTUALSCREEN),
-        GetSystemMetrics(SM_CXVIRTUALSCREEN), GetSystemMetrics(SM_CYVIRTUALSCREEN)};
-    const overlay::DesktopPlacement placement =
-        overlay::PlaceOnDesktop(win32::ToRect(rect), desktop);
     const overlay::Rect& area = placement.area;
 
     // Shared by every frame thread; unregistered once the last has ended at a stop.
     win32::RegisterWindowClass(kFrameClassName, FrameWndProc);
 
     FrameWindow window;  // declared first, so that it is destroyed after the lock is left
-    std::unique_lock<std::mutex> making(frameChange);
-    // Hidden or stopped while this frame waited its turn: making it anyway would leave a frame
-    // that the close-all missed, and lengthen the line (at the process's exit a long line
-    // outlasts the exit wait and is killed inside the system's window code).
     {
-        std::lock_guard<std::mutex> lock(frames->mutex);
-        if (frames->closeAlls != closeAlls) {
+        const win32::WindowChange making;
+        // Hidden or stopped while this frame waited its turn: making it anyway would leave a
+        // frame that the close-all missed, and lengthen the line (at the process's exit a long
+        // line outlasts the exit wait and is killed inside the system's window code).
+        {
+            std::lock_guard<std::mutex> lock(frames->mutex);
+            if (frames->closeAlls != closeAlls) {
+                return;
+            }
+        }
+        window.reset(CreateWindowExW(
+            WS_EX_LAYERED | WS_EX_TOOLWINDOW | WS_EX_TRANSPARENT | WS_EX_TOPMOST | WS_EX_NOACTIVATE,
+            kFrameClassName, kFrameClassName, WS_POPUP, area.x, area.y, area.width, area.height,
+            nullptr, nullptr, nullptr, nullptr));
+        if (!window) {
+            const DWORD error = GetLastError();
+            QLOG(LOG_ERROR) << "create follow frame window err:" << error << " x:" << area.x
+                            << " y:" << area.y << " width:" << area.width
+                            << " height:" << area.height << " followHWnd:" << followHwnd;
             return;
         }
+        // Shown without taking the activation: a frame that became the foreground window would
+        // make every later focus request wait on this thread, even while it closes the frame.
+        ShowWindow(window.get(), SW_SHOWNA);
     }
-    window.reset(CreateWindowExW(
-        WS_EX_LAYERED | WS_EX_TOOLWINDOW | WS_EX_TRANSPARENT | WS_EX_TOPMOST | WS_EX_NOACTIVATE,
-        kFrameClassName, kFrameClassName, WS_POPUP, area.x, area.y, area.width, area.height,
-        nullptr, nullptr, nullptr, nullptr));
-    if (!window) {
-        const DWORD error = GetLastError();
-        QLOG(LOG_ERROR) << "create follow frame window err:" << error << " x:" << area.x
-                        << " y:" << area.y << " width:" << area.width << " height:" << area.height
-                        << " followHWnd:" << followHwnd;
-        return;
-    }
-    // Shown without taking the activation: a frame that became the foreground window would
-    // make every later focus request wait on this thread, even while it closes the frame.
-    ShowWindow(window.get(), SW_SHOWNA);
+    Paint(window.get(), placement);
     const int hwnd = win32::HandleNumber(window.get());
-    if (area.width > 0 && area.height > 0) {
-        // The session ends under the lock as well: GDI+ started or shut down beside another
-        // frame's change corrupts Wine's heap too. The layered window keeps its picture.
-        const win32::GdiplusSession gdiplus;
-        FillWindow(hwnd, area, placement.sides);
-    }
-    making.unlock();
     {
         std::lock_guard<std::mutex> lock(frames->mutex);
         if (frames->closeAlls != closeAlls) {
@@ -116,6 +181,13 @@ void WndFrameImpl::MessageLoop(const std::shared_ptr<Frames>& frames, int follow
         }
         frames->windows.insert(hwnd);
     }
+    {
+        std::lock_guard<std::mutex> lock(followers->mutex);
+        followers->frames[window.get()] = followHwnd;
+    }
+    // The followed window may have moved or gone since its rectangle was read, before it could
+    // tell this frame: one look once it can.
+    PostMessageW(window.get(), kFollowedChanged, 0, 0);
     QLOG(LOG_INFO) << "create follow frame window cuccess hwnd:" << hwnd
                    << " followHWnd:" << followHwnd << " x:" << area.x << " y:" << area.y
                    << " width:" << area.width << " height:" << area.height;
@@ -189,6 +261,15 @@ void WndFrameImpl::CloseWindow(int hwnd) {
     }
 }
 
+void WndFrameImpl::FollowedWindowChanged(int followHwnd) {
+    std::lock_guard<std::mutex> lock(followers->mutex);
+    for (const auto& entry : followers->frames) {
+        if (entry.second == followHwnd) {
+            PostMessageW(entry.first, kFollowedChanged, 0, 0);
+        }
+    }
+}
+
 void WndFrameImpl::CloseAllFrameWindow() {
     QLOG(LOG_INFO) << "close all frame window";
     std::lock_guard<std::mutex> lock(frames_->mutex);
@@ -210,6 +291,12 @@ LRESULT CALLBACK WndFrameImpl::FrameWndProc(HWND hwnd, UINT message, WPARAM wPar
             return 1;
         case WM_ERASEBKGND:
             return 1;  // the layered picture is the only content
+        case kFollowedChanged:
+            try {
+                Follow(hwnd);
+            } catch (...) {
+            }
+            return 1;
         default:
             return DefWindowProcW(hwnd, message, wParam, lParam);
     }

@@ -9,8 +9,8 @@
 #include <unordered_set>
 
 // Frame windows: topmost, click-through windows that outline in green the rectangle another
-// window occupies when the frame is made. Each frame lives on a detached thread of its own,
-// which paints with a GDI+ session of its own.
+// window occupies, follow its moves and close when it goes. Each frame lives on a detached thread
+// of its own, which paints with a GDI+ session of its own.
 class WndFrameImpl {
 public:
     WndFrameImpl();
@@ -28,6 +28,9 @@ public:
     static void FillWindow(int hwnd, const overlay::Rect& area, const overlay::FrameSides& sides);
     static void CloseWindow(int hwnd);
     void CloseAllFrameWindow();
+    // Tells the frames that follow the window that it moved or went (any thread; returns at
+    // once): each looks where it is now, on its own thread.
+    static void FollowedWindowChanged(int followHwnd);
 
 private:
     // The frame windows to close, shared with the frame threads: a thread that a timed-out wait

@@ -10,11 +10,13 @@
 #include "impl/win32_bridge.h"
 #include "impl/win32_resources.h"
 #include "impl/window_threads.h"
+#include "impl/wnd_frame_impl.h"
 
 #include <orlix/string_conversion.h>
 #include <orlix/uuid.h>
 
 #include <atomic>
+#include <deque>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -32,37 +34,88 @@ using Callback = std::function<void(int)>;
 using CallbackSlot = std::shared_ptr<const Callback>;
 
 // ---- process-wide state ----
-// Destroyed at module detach, possibly after the process has ended the window threads in the
-// middle of anything: none of these destructors locks or calls the system.
+// Never destroyed (win32::Lasting): the process's exit may have ended the window threads in
+// the middle of anything.
 
-std::unordered_map<int, int> parentOfWindow;  // proxy window → parent window
-// proxy window → the latest rectangle asked for and not made yet
-std::unordered_map<int, overlay::Rect> pendingMoves;
-std::mutex proxyMutex;    // guards parentOfWindow, pendingMoves and closingAll
-bool closingAll = false;  // set while the manager is going away: late windows do not list
-CallbackSlot windowCloseCallback;
-CallbackSlot focusCallback;
-CallbackSlot blurCallback;
+struct ProxyState {
+    std::unordered_map<int, int> parentOfWindow;  // proxy window → parent window
+    // proxy window → the latest rectangle asked for and not made yet
+    std::unordered_map<int, overlay::Rect> pendingMoves;
+    // Close-alls so far, and for each parent the count its latest close-all made: a proxy
+    // asked for before that is closed as soon as it exists, or not made at all.
+    uint64_t closeAlls = 0;
+    std::unordered_map<int, uint64_t> closedAllAt;
+    bool closingAll = false;  // set while the manager is going away: late windows do not list
+    std::mutex mutex;         // guards all of the above
+
+    bool Cancelled(int parent, uint64_t askedAt) const {
+        const auto closed = closedAllAt.find(parent);
+        return closed != closedAllAt.end() && closed->second > askedAt;
+    }
+};
+win32::Lasting<ProxyState> proxies;
+
+// The creation callbacks of the latest windows whose threads ended: a JavaScript callback
+// whose last share goes is never called again, not even for the announcement already on its
+// way, and a window closed right after it was made (or never made) ends its thread before the
+// JavaScript thread had its turn. The event queue holds at most 128 events, so once 128 later
+// threads announced their windows, this one's announcement was delivered or dropped.
+constexpr size_t kKeptAnnouncements = 128;
+struct KeptAnnouncements {
+    std::mutex mutex;
+    std::deque<std::function<void(int)>> callbacks;
+};
+win32::Lasting<KeptAnnouncements> kept;
+
+void KeepAnnouncement(const std::function<void(int)>& created) {
+    if (!created) {
+        return;
+    }
+    std::function<void(int)> oldest;  // released after the lock
+    std::lock_guard<std::mutex> lock(kept->mutex);
+    kept->callbacks.push_back(created);
+    if (kept->callbacks.size() > kKeptAnnouncements) {
+        oldest = std::move(kept->callbacks.front());
+        kept->callbacks.pop_front();
+    }
+}
+
+void Announce(const std::function<void(int)>& created, int hwnd) {
+    if (created) {
+        created(hwnd);
+    }
+}
+
+win32::Lasting<CallbackSlot> windowCloseCallback;
+win32::Lasting<CallbackSlot> focusCallback;
+win32::Lasting<CallbackSlot> blurCallback;
 win32::WindowThreads proxyThreads;
 
 constexpr std::chrono::milliseconds kShutdownWait{2000};
 // Posted to a proxy window: make the move waiting in pendingMoves.
 constexpr UINT kApplyMove = WM_APP + 1;
+// How often a proxy's thread looks whether its parent still exists. Windows does not destroy
+// a popup with the owner's destruction on another thread (Wine keeps it, Windows leaves an
+// invisible window that swallows clicks), and no notice of it reaches another process in
+// every case (a killed process announces nothing): a check on the proxy's own thread costs
+// nothing elsewhere.
+constexpr UINT kParentCheckMs = 100;
+constexpr UINT_PTR kParentCheckTimer = 1;
 
-void Notify(const CallbackSlot& slot, int hwnd) {
-    const CallbackSlot callback = std::atomic_load(&slot);
+void Notify(win32::Lasting<CallbackSlot>& slot, int hwnd) {
+    const CallbackSlot callback = std::atomic_load(&*slot);
     if (callback && *callback) {
         (*callback)(hwnd);
     }
 }
 
 // Returns the previous callback, to be released by the caller outside any lock.
-CallbackSlot Replace(CallbackSlot& slot, const Callback& callback) {
-    return std::atomic_exchange(&slot, std::make_shared<const Callback>(callback));
+CallbackSlot Replace(win32::Lasting<CallbackSlot>& slot, const Callback& callback) {
+    return std::atomic_exchange(&*slot, std::make_shared<const Callback>(callback));
 }
 
-CallbackSlot Clear(CallbackSlot& slot) {
-    return std::atomic_exchange(&slot, CallbackSlot());
+CallbackSlot Clear(win32::Lasting<CallbackSlot>& slot) {
+    return std::atomic_exchange(&*slot, CallbackSlot());
 }
 
 // Unregisters a window's own class when its thread is done with it, so a long session that
@@ -92,10 +145,17 @@ overlay::Rect ProxyArea(int x, int y, int width, int height) {
 }
 
 // On the window's own thread. Alpha 1, not 0: a fully transparent layered window would let the
-// mouse fall through.
-bool MoveProxy(HWND window, const overlay::Rect& area) {
+// mouse fall through. The first move also shows the window, which is made hidden: without the
+// activation, which would be handed over by the thread of the parent (another program's).
+bool MoveProxy(HWND window, const overlay::Rect& area, bool show = false) {
+    if (show && !SetLayeredWindowAttributes(window, 0, 1, LWA_ALPHA)) {
+        const DWORD error = GetLastError();
+        QLOG(LOG_ERROR) << "SetLayeredWindowAttributes err:" << error
+                        << " hWnd:" << win32::HandleNumber(window);
+        return false;
+    }
     if (!SetWindowPos(window, nullptr, area.x, area.y, area.width, area.height,
-                      SWP_NOZORDER | SWP_NOACTIVATE)) {
+                      SWP_NOZORDER | SWP_NOACTIVATE | (show ? SWP_SHOWWINDOW : 0))) {
         const DWORD error = GetLastError();
         QLOG(LOG_ERROR) << "MoveWindow err:" << error << " hWnd:" << win32::HandleNumber(window)
                         << " x:" << area.x << " y:" << area.y << " width:" << area.width
@@ -123,15 +183,41 @@ private:
     void ForwardTouch(HWND hwnd, WPARAM wParam, LPARAM lParam) const;
     bool ToParentClient(HWND hwnd, POINT& p) const;
     void ForwardMouse(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) const;
+    // False once the window is ending or its parent is gone, which then ends the window: input
+    // for a parent that no longer exists would only log an error for every mouse move.
+    bool Forwards(HWND hwnd) noexcept;
+    void End(HWND hwnd) noexcept;
 
     const int parent_;
+    bool ending_ = false;
 };
+
+bool ProxyWindow::Forwards(HWND hwnd) noexcept {
+    if (!ending_ && !IsWindow(ToHwnd(parent_))) {
+        End(hwnd);
+    }
+    return !ending_;
+}
+
+void ProxyWindow::End(HWND hwnd) noexcept {
+    if (ending_) {
+        return;
+    }
+    ending_ = true;
+    KillTimer(hwnd, kParentCheckTimer);
+    if (!DestroyWindow(hwnd)) {
+        const DWORD error = GetLastError();
+        QLOG(LOG_ERROR) << "DestroyWindow err:" << error
+                        << " childHWnd:" << win32::HandleNumber(hwnd);
+    }
+}
 
 LRESULT ProxyWindow::WndProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) noexcept {
     try {
         const int self = win32::HandleNumber(hwnd);
         switch (message) {
             case WM_DESTROY:
+                ending_ = true;
                 PostQuitMessage(0);
                 return 1;
             case WM_SETFOCUS:
@@ -140,28 +226,37 @@ LRESULT ProxyWindow::WndProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPar
             case WM_KILLFOCUS:
                 Notify(blurCallback, self);
                 return 1;
+            case WM_TIMER:
+                if (wParam == kParentCheckTimer) {
+                    Forwards(hwnd);
+                    return 1;
+                }
+                break;
             case kApplyMove: {
                 overlay::Rect area;
                 {
-                    std::lock_guard<std::mutex> lock(proxyMutex);
-                    const auto pending = pendingMoves.find(self);
-                    if (pending == pendingMoves.end()) {
+                    std::lock_guard<std::mutex> lock(proxies->mutex);
+                    const auto pending = proxies->pendingMoves.find(self);
+                    if (pending == proxies->pendingMoves.end()) {
                         return 1;  // a later move already made it
                     }
                     area = pending->second;
-                    pendingMoves.erase(pending);
+                    proxies->pendingMoves.erase(pending);
                 }
-                MoveProxy(hwnd, area);
+                if (MoveProxy(hwnd, area)) {
+                    WndFrameImpl::FollowedWindowChanged(self);
+                }
                 return 1;
             }
             case WM_CLOSE:
-                if (!DestroyWindow(hwnd)) {
-                    const DWORD error = GetLastError();
-                    QLOG(LOG_ERROR) << "DestroyWindow err:" << error << " childHWnd:" << self;
-                }
+                End(hwnd);
                 return 1;
             case WM_TOUCH:
-                ForwardTouch(hwnd, wParam, lParam);
+                if (Forwards(hwnd)) {
+                    ForwardTouch(hwnd, wParam, lParam);
+                } else {
+                    CloseTouchInputHandle(reinterpret_cast<HTOUCHINPUT>(lParam));
+                }
                 return 1;
             default:
                 break;
@@ -169,7 +264,9 @@ LRESULT ProxyWindow::WndProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPar
         if (!overlay::IsForwardedMouseMessage(message)) {
             return DefWindowProcW(hwnd, message, wParam, lParam);
         }
-        ForwardMouse(hwnd, message, wParam, lParam);
+        if (Forwards(hwnd)) {
+            ForwardMouse(hwnd, message, wParam, lParam);
+        }
         return 1;
     } catch (...) {
         return 1;
@@ -252,18 +349,18 @@ void ProxyWindow::ForwardMouse(HWND hwnd, UINT message, WPARAM wParam, LPARAM lP
 }  // namespace
 
 WndProxyImpl::WndProxyImpl() {
-    std::lock_guard<std::mutex> lock(proxyMutex);
-    closingAll = false;
+    std::lock_guard<std::mutex> lock(proxies->mutex);
+    proxies->closingAll = false;
 }
 
 WndProxyImpl::~WndProxyImpl() {
     {
-        std::lock_guard<std::mutex> lock(proxyMutex);
-        closingAll = true;
-        for (const auto& entry : parentOfWindow) {
+        std::lock_guard<std::mutex> lock(proxies->mutex);
+        proxies->closingAll = true;
+        for (const auto& entry : proxies->parentOfWindow) {
             CloseWindow(entry.first);
         }
-        parentOfWindow.clear();
+        proxies->parentOfWindow.clear();
     }
     // The windows close on their own threads; the module may be unloaded right after this.
     proxyThreads.WaitForAll(kShutdownWait);
@@ -275,13 +372,29 @@ void WndProxyImpl::CreateProxyWindow(int parentHwnd, int x, int y, int width, in
         QLOG(LOG_ERROR) << "invalid parentHWnd:" << parentHwnd;
         return;
     }
-    proxyThreads.Start([this, parentHwnd, x, y, width, height, created] {
-        MessageLoop(parentHwnd, x, y, width, height, created);
+    uint64_t askedAt = 0;
+    {
+        std::lock_guard<std::mutex> lock(proxies->mutex);
+        askedAt = proxies->closeAlls;
+    }
+    proxyThreads.Start([this, parentHwnd, x, y, width, height, created, askedAt] {
+        MessageLoop(parentHwnd, x, y, width, height, created, askedAt);
+        KeepAnnouncement(created);
     });
 }
 
 void WndProxyImpl::MessageLoop(int parentHwnd, int x, int y, int width, int height,
-                               const std::function<void(int)>& created) {
+                               const std::function<void(int)>& created, uint64_t askedAt) {
+    {
+        std::lock_guard<std::mutex> lock(proxies->mutex);
+        if (proxies->closingAll || proxies->Cancelled(parentHwnd, askedAt)) {
+            // All proxies of the parent were closed before this one's turn came.
+            QLOG(LOG_INFO) << "proxy window not made, closed before it was made parentHWnd:"
+                           << parentHwnd;
+            Announce(created, -1);
+            return;
+        }
+    }
     // For the thread's whole life: the window keeps the awareness it was made with, and its
     // rectangle is then in physical pixels, like every coordinate JavaScript hands over.
     const win32::PerMonitorDpiScope dpi;
@@ -295,20 +408,22 @@ void WndProxyImpl::MessageLoop(int parentHwnd, int x, int y, int width, int heig
     ProxyWindow state(parentHwnd);
 
     // Made where it goes: a window that ever covered a whole display stays a full-screen one
-    // for Wine.
+    // for Wine. Made hidden (see MoveProxy); the first move shows it.
     const overlay::Rect area = ProxyArea(x, y, width, height);
-    win32::UniqueHwnd window(CreateWindowExW(WS_EX_LAYERED | WS_EX_TOOLWINDOW, className.c_str(),
-                                             className.c_str(), WS_POPUP | WS_CHILD | WS_VISIBLE,
-                                             area.x, area.y, area.width, area.height,
-                                             ToHwnd(parentHwnd), nullptr, nullptr, &state));
+    win32::UniqueHwnd window;
+    {
+        const win32::WindowChange change;
+        window.reset(CreateWindowExW(WS_EX_LAYERED | WS_EX_TOOLWINDOW, className.c_str(),
+                                     className.c_str(), WS_POPUP | WS_CHILD, area.x, area.y,
+                                     area.width, area.height, ToHwnd(parentHwnd), nullptr, nullptr,
+                                     &state));
+    }
     if (!window) {
         const DWORD error = GetLastError();
         QLOG(LOG_ERROR) << "CreateWindowEx err:" << error << " x:" << x << " y:" << y
                         << " width:" << width << " height:" << height
                         << " parentHWnd:" << parentHwnd;
-        if (created) {
-            created(-1);
-        }
+        Announce(created, -1);
         return;
     }
     const int hwnd = win32::HandleNumber(window.get());
@@ -319,16 +434,30 @@ void WndProxyImpl::MessageLoop(int parentHwnd, int x, int y, int width, int heig
             return;
         }
     }
-    if (!ResizeWindow(hwnd, x, y, width, height)) {
+    if (!MoveProxy(window.get(), area, true)) {
         return;
     }
+    QLOG(LOG_INFO) << "MoveWindow hWnd:" << hwnd << " x:" << x << " y:" << y << " width:" << width
+                   << " height:" << height;
+    bool cancelled = false;
     {
-        std::lock_guard<std::mutex> lock(proxyMutex);
-        if (closingAll) {
+        std::lock_guard<std::mutex> lock(proxies->mutex);
+        if (proxies->closingAll) {
             // The manager went away while this window was being made: nobody could close it.
             return;
         }
-        parentOfWindow[hwnd] = parentHwnd;
+        cancelled = proxies->Cancelled(parentHwnd, askedAt);
+        if (!cancelled) {
+            proxies->parentOfWindow[hwnd] = parentHwnd;
+        }
+    }
+    if (cancelled) {
+        Announce(created, hwnd);
+        // Closed with all of its parent's proxies while it was being made: it goes at once,
+        // unlisted, so nothing reports its close.
+        QLOG(LOG_INFO) << "proxy window closed as it was made hwnd:" << hwnd
+                       << " parentHWnd:" << parentHwnd;
+        return;
     }
     // Announced only once listed, so the handle can be moved and closed as soon as it is known.
     if (created) {
@@ -336,6 +465,7 @@ void WndProxyImpl::MessageLoop(int parentHwnd, int x, int y, int width, int heig
     }
     QLOG(LOG_INFO) << "create windows cuccess hwnd:" << hwnd << " parentHWnd:" << parentHwnd
                    << " x:" << x << " y:" << y << " width:" << width << " height:" << height;
+    SetTimer(window.get(), kParentCheckTimer, kParentCheckMs, nullptr);
 
     const win32::LoopEnd end = win32::PumpMessages();
     if (end.quit) {
@@ -343,14 +473,17 @@ void WndProxyImpl::MessageLoop(int parentHwnd, int x, int y, int width, int heig
         (void)window.release();
     } else {
         QLOG(LOG_WARNING) << "GetMessage break childHWnd:" << hwnd << " err : " << end.error;
+        window.reset();
     }
+    // Its frames go with it.
+    WndFrameImpl::FollowedWindowChanged(hwnd);
     // A window that CloseAllWindow already unlisted ends without a report, however late its
     // thread gets here (a newer close callback may be set by then).
     bool listed = false;
     {
-        std::lock_guard<std::mutex> lock(proxyMutex);
-        listed = parentOfWindow.erase(hwnd) != 0;
-        pendingMoves.erase(hwnd);
+        std::lock_guard<std::mutex> lock(proxies->mutex);
+        listed = proxies->parentOfWindow.erase(hwnd) != 0;
+        proxies->pendingMoves.erase(hwnd);
     }
     if (listed) {
         Notify(windowCloseCallback, hwnd);
@@ -366,21 +499,22 @@ bool WndProxyImpl::ResizeWindow(int hwnd, int x, int y, int width, int height) {
         if (!MoveProxy(window, area)) {
             return false;
         }
+        WndFrameImpl::FollowedWindowChanged(hwnd);
     } else {
         // Made on the window's own thread: a move from here would wait for that thread, and
         // hiding a window (one moved off the desktop, say) can take it seconds (2 s under Wine
         // without a window manager). Only the latest rectangle counts; an earlier one not made
         // yet is replaced.
         {
-            std::lock_guard<std::mutex> lock(proxyMutex);
-            pendingMoves[hwnd] = area;
+            std::lock_guard<std::mutex> lock(proxies->mutex);
+            proxies->pendingMoves[hwnd] = area;
         }
         if (!PostMessageW(window, kApplyMove, 0, 0)) {
             const DWORD error = GetLastError();
             QLOG(LOG_ERROR) << "MoveWindow err:" << error << " hWnd:" << hwnd << " x:" << x
                             << " y:" << y << " width:" << width << " height:" << height;
-            std::lock_guard<std::mutex> lock(proxyMutex);
-            pendingMoves.erase(hwnd);
+            std::lock_guard<std::mutex> lock(proxies->mutex);
+            proxies->pendingMoves.erase(hwnd);
             return false;
         }
     }
@@ -391,8 +525,8 @@ bool WndProxyImpl::ResizeWindow(int hwnd, int x, int y, int width, int height) {
 
 bool WndProxyImpl::ResizeProxyWindow(int hwnd, int x, int y, int width, int height) {
     {
-        std::lock_guard<std::mutex> lock(proxyMutex);
-        if (parentOfWindow.count(hwnd) == 0) {
+        std::lock_guard<std::mutex> lock(proxies->mutex);
+        if (proxies->parentOfWindow.count(hwnd) == 0) {
             // Moving another application's window waits on its thread (under Wine, 2 s for
             // a window with a frame), and was never this export's business.
             QLOG(LOG_WARNING) << "not a proxy window hWnd:" << hwnd;
@@ -400,6 +534,16 @@ bool WndProxyImpl::ResizeProxyWindow(int hwnd, int x, int y, int width, int heig
         }
     }
     return ResizeWindow(hwnd, x, y, width, height);
+}
+
+bool WndProxyImpl::PendingArea(int hwnd, overlay::Rect& area) {
+    std::lock_guard<std::mutex> lock(proxies->mutex);
+    const auto pending = proxies->pendingMoves.find(hwnd);
+    if (pending == proxies->pendingMoves.end()) {
+        return false;
+    }
+    area = pending->second;
+    return true;
 }
 
 void WndProxyImpl::CloseWindow(int hwnd) {
@@ -413,8 +557,8 @@ void WndProxyImpl::CloseWindow(int hwnd) {
 
 void WndProxyImpl::CloseProxyWindow(int hwnd) {
     {
-        std::lock_guard<std::mutex> lock(proxyMutex);
-        if (parentOfWindow.count(hwnd) != 0) {
+        std::lock_guard<std::mutex> lock(proxies->mutex);
+        if (proxies->parentOfWindow.count(hwnd) != 0) {
             CloseWindow(hwnd);
             return;
         }
@@ -431,11 +575,14 @@ void WndProxyImpl::CloseAllWindow(int parentHwnd) {
     CallbackSlot close = Clear(windowCloseCallback);
     CallbackSlot focus = Clear(focusCallback);
     CallbackSlot blur = Clear(blurCallback);
-    std::lock_guard<std::mutex> lock(proxyMutex);
-    for (auto entry = parentOfWindow.begin(); entry != parentOfWindow.end();) {
+    std::lock_guard<std::mutex> lock(proxies->mutex);
+    // The proxies of this parent still being made are closed as they are made.
+    proxies->closedAllAt[parentHwnd] = ++proxies->closeAlls;
+    auto& table = proxies->parentOfWindow;
+    for (auto entry = table.begin(); entry != table.end();) {
         if (entry->second == parentHwnd) {
             CloseWindow(entry->first);
-            entry = parentOfWindow.erase(entry);
+            entry = table.erase(entry);
         } else {
             ++entry;
         }
@@ -443,8 +590,8 @@ void WndProxyImpl::CloseAllWindow(int parentHwnd) {
 }
 
 std::unordered_map<int, int> WndProxyImpl::GetProxyWindows() {
-    std::lock_guard<std::mutex> lock(proxyMutex);
-    return parentOfWindow;
+    std::lock_guard<std::mutex> lock(proxies->mutex);
+    return proxies->parentOfWindow;
 }
 
 void WndProxyImpl::SetWindowCloseCB(const std::function<void(int)>& callback) {

@@ -1,5 +1,8 @@
 #pragma once
 
+#include "core/frame_geometry.h"
+
+#include <cstdint>
 #include <functional>
 #include <unordered_map>
 
@@ -16,17 +19,23 @@ public:
 
     // Starts a window thread; the created callback receives the new window's handle once the
     // window is listed, or -1 when it could not be made. Nothing happens for an invalid parent.
+    // A close-all of the parent before the window is listed closes it at once (its handle is
+    // still announced), or, before it exists, keeps it from being made (-1 is announced).
+    // The window ends by itself, and reports its close, when its parent no longer exists.
     void CreateProxyWindow(int parentHwnd, int x, int y, int width, int height,
                            const std::function<void(int)>& created);
     // The window thread: makes the window, pumps its messages, reports and unlists its end.
+    // `askedAt` is the count of close-alls when the window was asked for.
     void MessageLoop(int parentHwnd, int x, int y, int width, int height,
-                     const std::function<void(int)>& created);
+                     const std::function<void(int)>& created, uint64_t askedAt);
     // Moves a proxy window, cut to the desktop, and makes it layered-transparent (alpha 1 of
     // 255, so it still gets the mouse input over it). From another thread the move is posted
     // to the window's own: true then means it was handed over.
     static bool ResizeWindow(int hwnd, int x, int y, int width, int height);
     // ResizeWindow for the proxy windows this module lists; any other handle is refused.
     static bool ResizeProxyWindow(int hwnd, int x, int y, int width, int height);
+    // The rectangle a move of the proxy window asked for and its thread has not made yet.
+    static bool PendingArea(int hwnd, overlay::Rect& area);
     // Asks the window's thread to close it; returns at once.
     static void CloseWindow(int hwnd);
     // CloseWindow for a listed proxy window only; any other handle is logged and left alone.

@@ -102,21 +102,31 @@ test('a frame outlines its proxy in green, lets clicks through and goes away whe
   await closeProxy(proxy);
 });
 
-test('a frame stays where it was made; showing twice makes two', async () => {
+test('frames outline where their proxy is now: shown right after a move, moved with it, closed with it', async () => {
   await clearLogs();
-  const proxy = await createProxy(parentB, 150, 250, 100, 60);
+  const corners = (x, y) => [[x, y], [x + 99, y + 59]];
+  const spots = [...corners(120, 250), ...corners(260, 270), ...corners(400, 320)];
+  const before = pixels(spots);
+  const proxy = await createProxy(parentB, 120, 250, 100, 60);
+  // The move is still on its way to the proxy's thread when the frames are asked for.
+  assert.equal(quarnel.WndProxyResizeWindow(proxy, 260, 270, 100, 60), 1);
   quarnel.WndProxyShowFrame();
   quarnel.WndProxyShowFrame();
   await waitFor(() => framesMade().length === 2);
-  assert.equal(quarnel.WndProxyResizeWindow(proxy, 300, 300, 100, 60), 1);
-  await sleep(300);
-  assert.deepEqual(pixels([[150, 250], [249, 309]]), [GREEN, GREEN]);
-  await clearLogs();
-  quarnel.WndProxyHideFrame();
-  await waitFor(() => framesClosed().length >= 2);
-  await sleep(100);
-  assert.equal(framesClosed().length, 2);
+  const green = (x, y) => waitFor(() => pixels(corners(x, y)).every((p) => p === GREEN), 3000);
+  await green(260, 270);
+  await sleep(200);
+  assert.deepEqual(pixels(spots), [...before.slice(0, 2), GREEN, GREEN, ...before.slice(4)]);
+  // Shown, then moved: the frames follow.
+  assert.equal(quarnel.WndProxyResizeWindow(proxy, 400, 320, 100, 60), 1);
+  await green(400, 320);
+  await sleep(200);
+  assert.deepEqual(pixels(spots), [...before.slice(0, 4), GREEN, GREEN]);
   await closeProxy(proxy);
+  assert.ok(await waitFor(() => logs.matching(/^follow frame window closed with its followed window /).length === 2));
+  await waitFor(() => pixels(spots).every((p, i) => p === before[i]), 3000);
+  assert.deepEqual(pixels(spots), before);
+  quarnel.WndProxyHideFrame();
 });
 
 test('hiding frames also cancels those still being made', async () => {
@@ -320,15 +330,40 @@ test('closing all proxies of a parent leaves the others, clears the callbacks an
   assert.deepEqual([closed, focus], [[], []]);
 });
 
-test('100 rounds of closing all proxies of a parent report no close, however soon the windows end', { timeout: 120000 }, async () => {
-  const closed = [];
-  for (let round = 0; round < 100; round++) {
+test('closing all proxies of a parent, in a loop, also closes those still being made, and reports no close', { timeout: 120000 }, async () => {
+  const [closed, announced] = [[], []];
+  for (let round = 0; round < 40; round++) {
     quarnel.WndProxySetWindowCloseCB((payload) => closed.push(payload));
-    await createProxies([parentA, 100, 200, 40, 40], [parentA, 150, 200, 40, 40], [parentA, 200, 200, 40, 40]);
+    if (round % 2) await createProxies([parentA, 100, 200, 40, 40], [parentA, 150, 200, 40, 40]);
+    // Asked for right before the close-all: none of them is listed yet.
+    for (let i = 0; i < 5; i++) quarnel.WndProxyCreateProxyWindow(parentA, 100 + 50 * i, 260, 40, 40, ({ hwnd }) => announced.push(hwnd));
     quarnel.WndProxyCloseAllWindow(parentA);
+    // Paced, so that the event queue (with the log records) never overflows.
+    await waitFor(() => announced.length === 5 * (round + 1));
   }
+  assert.equal(announced.length, 200);
+  await sleep(500);
+  const made = announced.filter((h) => h !== 0xffffffff);
+  assert.ok(made.length > 0);
+  assert.deepEqual([targetHelper('--query-windows', made.join(',')), closed], ['', []]);
+});
+
+test('a proxy goes with its parent, whatever ends it: its close is reported and nothing is forwarded any more', async () => {
+  const other = await startTarget([[80, 420, 300, 120]]);
+  const [parent] = other.hwnds;
+  const closed = [];
+  quarnel.WndProxySetWindowCloseCB((payload) => closed.push(payload));
+  const { hwnds } = await createProxies([parent, 100, 440, 60, 60], [parent, 200, 440, 60, 60]);
+  quarnel.WndProxyShowFrame();
+  await waitFor(() => framesMade().length >= 2);
+  await clearLogs();
+  await other.stop();  // the target is killed: nothing of it says goodbye
+  assert.ok(await waitFor(() => closed.length === 2, 3000), `closes: ${JSON.stringify(closed)}`);
+  assert.deepEqual(closed.map((p) => p.hwnd).sort(), [...hwnds].sort());
+  for (let x = 100; x < 260; x += 8) quarnel.InputMouseMove(x, 470);
   await sleep(300);
-  assert.deepEqual(closed, []);
+  assert.deepEqual([targetHelper('--query-windows', hwnds.join(',')), logs.filter((r) => r.severity === 3)], ['', []]);
+  quarnel.WndProxyHideFrame();
 });
 
 test('an invalid parent is logged and never called back', async () => {

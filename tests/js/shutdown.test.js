@@ -1,5 +1,6 @@
 'use strict';
 const test = require('node:test');
+const assert = require('node:assert/strict');
 const { targetAppPath, assertCleanExits } = require('./support');
 
 // A process must end cleanly, with code 0 and no hang, whatever it left running and whichever
@@ -65,3 +66,13 @@ for (const [name, setup] of Object.entries(setups)) {
     `), /ending/);
   });
 }
+
+// The many-overlays exit stress, short (tests/stress/overlays-exit.js runs more, and its
+// control without the module): 24 proxies asked for at once, their frames, process.exit(3).
+test('processes that make 24 proxies and their frames at once and exit end with their code, no heap message, no hang', { timeout: 600000 }, async (t) => {
+  const { runOverlaysExit, report } = require('../stress/overlays-exit');
+  const runs = Number(process.env.QUARNEL_OVERLAYS_EXIT_RUNS || 10);
+  const result = await runOverlaysExit({ runs });
+  t.diagnostic(report(result));
+  assert.deepEqual({ runs: result.runs, bad: result.bad }, { runs, bad: 0 }, report(result));
+});
