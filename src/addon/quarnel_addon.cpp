@@ -134,7 +134,7 @@ QuarnelAddon::QuarnelAddon(napi_env env)
       ownerEnv(env) {
     // The queue comes before the components that post to it; its libuv handle sits on the
     // owning environment's loop.
-    events = std::make_shared<EventQueue>(env, this, kEventCapacity);
+    events = std::make_shared<EventQueue>(env, this, kEventCapacity, kLogCapacity);
     proxyWindows = std::make_unique<WndProxy>();
     frameWindows = std::make_unique<WndFrame>();
     touchHook = std::make_unique<WinTouchHook>();
@@ -278,7 +278,7 @@ void QuarnelAddon::ForwardLog(const char* file, int line, const char* func, int 
     std::lock_guard<std::mutex> lock(logCallbackMutex);
     event.callback = logCallback.get();
     if (event.callback != nullptr) {
-        events->post(std::move(event));
+        events->post(std::move(event), EventQueue::lane::log);
     }
     // Otherwise a record that began just before UnSetLogCallBack: nobody to deliver it to.
 }
@@ -290,9 +290,9 @@ void ForwardLogToJs(const char* file, int line, const char* func, int severity, 
 }
 
 void QuarnelAddon::OnAsync() {
-    events->drain([](const QueuedEvent& event) {
+    events->drain([](const QueuedEvent& event, uint32_t lostBefore) {
         try {
-            event.Deliver();
+            event.Deliver(lostBefore);
         } catch (...) {
             // One failing event (out of memory building its payload) must not stop the rest.
         }

@@ -21,6 +21,8 @@ public:
     using Callback = std::shared_ptr<napi::napi_callback>;
     using EventQueue = napi::napi_async<QueuedEvent>;
     static constexpr uint32_t kEventCapacity = 128;
+    // Log records wait in a ring of their own: a burst of them never pushes out an event.
+    static constexpr uint32_t kLogCapacity = 512;
 
     // The instance for an export called from `env`: built by the first call, whose
     // environment then owns it. Null for any other environment, and once the owner is gone.
