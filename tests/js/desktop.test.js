@@ -184,6 +184,40 @@ test('SetWindowFocusable, SetWindowParent and SetWindowFrontTaskbar change the w
   assert.match((await calls()).join('|'), new RegExp(`^${line}\\|${line}$`));
 });
 
+test('no export waits for a window whose thread has stopped answering; the changes land once it answers', { timeout: 30000 }, async (t) => {
+  const target = await startTarget([[50, 400, 200, 100], [300, 400, 200, 100]], ['--stall', '4000']);
+  t.after(() => target.stop());
+  const [stalled, other] = target.hwnds;
+  assert.ok(await waitFor(() => target.lines().includes('stalled'), 5000));
+  const took = {};
+  const timed = (name, call) => {
+    const start = process.hrtime.bigint();
+    const result = call();
+    took[name] = Number(process.hrtime.bigint() - start) / 1e6;
+    return result;
+  };
+  // First: the announcement waited 5 s for such a window, until it counts as hung.
+  timed('SetRunmode', () => quarnel.SetRunmode(`stalled${process.pid}`));
+  timed('SetWindowFocusable', () => quarnel.SetWindowFocusable(stalled, false));
+  const owned = timed('SetWindowParent', () => quarnel.SetWindowParent(other, stalled));
+  timed('SetWindowFocus', () => quarnel.SetWindowFocus(stalled));
+  timed('SetWindowFrontTaskbar', () => quarnel.SetWindowFrontTaskbar(stalled));
+  let proxy = null;
+  timed('WndProxyCreateProxyWindow', () => quarnel.WndProxyCreateProxyWindow(stalled, 60, 410, 40, 40, (e) => (proxy = e.hwnd)));
+  await waitFor(() => proxy !== null, 1000);
+  if (proxy !== null) timed('WndProxyResizeWindow', () => quarnel.WndProxyResizeWindow(proxy, 70, 420, 30, 30));
+  timed('WndProxyShowFrame', () => quarnel.WndProxyShowFrame());
+  timed('WndProxyHideFrame', () => quarnel.WndProxyHideFrame());
+  timed('WndProxyCloseAllWindow', () => quarnel.WndProxyCloseAllWindow(stalled));
+  t.diagnostic(Object.entries(took).map(([name, ms]) => `${name} ${ms.toFixed(1)} ms`).join(', '));
+  // A stall detector, not a speed goal: a wait on the window would take seconds.
+  assert.deepEqual(Object.entries(took).filter(([, ms]) => ms >= 1000), []);
+  assert.deepEqual([owned.status, owned.errorCode], [0, 1460]); // ERROR_TIMEOUT: still to come
+  // Made from threads of their own once the window answers again.
+  assert.ok(await waitFor(() => Number(targetHelper('--query-owner', stalled)) === other, 8000), 'owner');
+  assert.ok(await waitFor(() => (Number(targetHelper('--query-exstyle', stalled)) & NOACTIVATE) !== 0, 2000), 'style');
+});
+
 // Another screen layout or DPI needs another X server and prefix, which only the host can
 // start: such cases run in a nested Wine session (own Xvfb and prefix) launched through
 // Wine's `start /unix`. `body` runs in an async function with `quarnel`, `logs`, `support`

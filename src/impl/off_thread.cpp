@@ -1,0 +1,136 @@
+#include "impl/off_thread.h"
+
+#include "core/logging.h"
+
+#include <memory>
+#include <mutex>
+
+namespace win32 {
+
+namespace {
+
+// Enough for a few system calls and a log record.
+constexpr SIZE_T kStackReserve = 256 * 1024;
+
+struct OwnWork {
+    std::function<void()> work;
+    HMODULE module = nullptr;
+};
+
+thread_local bool onOwnThread = false;
+
+DWORD WINAPI OwnThreadEntry(LPVOID parameter) noexcept {
+    onOwnThread = true;
+    HMODULE module = nullptr;
+    {
+        std::unique_ptr<OwnWork> owned(static_cast<OwnWork*>(parameter));
+        module = owned->module;
+        try {
+            owned->work();
+        } catch (...) {
+        }
+    }
+    // The reference goes as the thread leaves: nothing of this module runs after it.
+    FreeLibraryAndExitThread(module, 0);
+}
+
+}  // namespace
+
+bool AnswersPromptly(HWND hwnd) noexcept {
+    if (hwnd == nullptr || GetWindowThreadProcessId(hwnd, nullptr) == GetCurrentThreadId()) {
+        return true;
+    }
+    DWORD_PTR ignored = 0;
+    if (SendMessageTimeoutW(hwnd, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, kAnswerWaitMs, &ignored)) {
+        return true;
+    }
+    return !IsWindow(hwnd);
+}
+
+bool RunOnOwnThread(std::function<void()> work) noexcept {
+    try {
+        auto owned = std::make_unique<OwnWork>();
+        owned->work = std::move(work);
+        if (!GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS,
+                                reinterpret_cast<LPCWSTR>(&OwnThreadEntry), &owned->module)) {
+            const DWORD error = GetLastError();
+            QLOG(LOG_ERROR) << "GetModuleHandleExW err:" << error;
+            return false;
+        }
+        const HMODULE module = owned->module;
+        HANDLE thread = CreateThread(nullptr, kStackReserve, OwnThreadEntry, owned.get(),
+                                     STACK_SIZE_PARAM_IS_A_RESERVATION, nullptr);
+        if (thread == nullptr) {
+            const DWORD error = GetLastError();
+            FreeLibrary(module);
+            QLOG(LOG_ERROR) << "CreateThread err:" << error;
+            return false;
+        }
+        (void)owned.release();  // the thread's now
+        CloseHandle(thread);
+        return true;
+    } catch (...) {
+        return false;  // no memory for the work
+    }
+}
+
+bool DeferredWhileUnanswered(HWND hwnd, std::function<void()> work, HWND also) noexcept {
+    if (onOwnThread || (AnswersPromptly(hwnd) && AnswersPromptly(also))) {
+        return false;
+    }
+    // Not made at all when no thread can be: the caller cannot wait without the risk of seconds.
+    RunOnOwnThread(std::move(work));
+    return true;
+}
+
+namespace {
+
+// The announcer's state, process-wide. Its destructor cannot run under an announcing thread:
+// the module reference that thread holds keeps the module, and its statics, from unloading.
+struct Announcer {
+    std::mutex mutex;
+    bool running = false;  // a thread is announcing, or about to
+    bool again = false;    // asked for while it was
+};
+
+Announcer& announcer() {
+    static Announcer instance;
+    return instance;
+}
+
+void AnnounceUntilCaughtUp() {
+    Announcer& state = announcer();
+    for (;;) {
+        // Running programs (the shell above all) reload their environment block on this.
+        DWORD_PTR ignored = 0;
+        SendMessageTimeoutA(HWND_BROADCAST, WM_SETTINGCHANGE, 0,
+                            reinterpret_cast<LPARAM>("Environment"), SMTO_ABORTIFHUNG, 5000,
+                            &ignored);
+        std::lock_guard<std::mutex> lock(state.mutex);
+        if (!state.again) {
+            state.running = false;
+            return;
+        }
+        state.again = false;
+    }
+}
+
+}  // namespace
+
+void AnnounceEnvironmentChange() noexcept {
+    Announcer& state = announcer();
+    {
+        std::lock_guard<std::mutex> lock(state.mutex);
+        if (state.running) {
+            state.again = true;
+            return;
+        }
+        state.running = true;
+    }
+    if (!RunOnOwnThread(AnnounceUntilCaughtUp)) {
+        std::lock_guard<std::mutex> lock(state.mutex);
+        state.running = false;
+    }
+}
+
+}  // namespace win32
