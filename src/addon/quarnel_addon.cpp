@@ -2,6 +2,7 @@
 
 #include "core/logging.h"
 #include "core/process_launch.h"
+#include "impl/display_watch.h"
 #include "impl/quarnel_utils.h"
 #include "impl/win32_bridge.h"
 #include "impl/win_keyboard_hook.h"
@@ -168,6 +169,7 @@ void QuarnelAddon::StopComponents() {
     proxyWindows.reset();
     touchHook.reset();
     keyboardHook.reset();
+    win32::StopDisplayWatch();
 }
 
 void QuarnelAddon::OnEnvironmentCleanup(void* self) noexcept {
