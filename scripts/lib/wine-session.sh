@@ -57,8 +57,11 @@ wine_session_start() {
   fi
   export WINEDEBUG=${WINEDEBUG:--all}
   export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
-  # wow64 runs in the 64-bit prefix, which has a SysWOW64 once wine32 is installed.
-  export WINEPREFIX=${QUARNEL_WINEPREFIX:-$repo/build/wine/prefix-${arch/wow64/x64}}
+  # wow64 runs in the 64-bit prefix, which has a SysWOW64 once wine32 is installed. Each Wine
+  # version keeps prefixes of its own (the Wine 10 lane runs from the same checkout).
+  local major
+  major=$(dpkg-query -W -f='${Version}' wine64 2>/dev/null | cut -d. -f1)
+  export WINEPREFIX=${QUARNEL_WINEPREFIX:-$repo/build/wine${major:-}/prefix-${arch/wow64/x64}}
   if [ "$arch" = ia32 ]; then
     export WINEARCH=win32
     session_loader=/usr/lib/wine/wine
@@ -105,13 +108,25 @@ wine_session_start() {
   # One run at a time per prefix: a prefix's server is bound to one display.
   mkdir -p "$(dirname "$WINEPREFIX")"
   exec {session_lock_fd}>"$WINEPREFIX.lock"
-  flock "$session_lock_fd"
+  if ! flock -w "${QUARNEL_PREFIX_WAIT:-900}" "$session_lock_fd"; then
+    echo "wine-session: $WINEPREFIX is still in use by another run" >&2
+    wine_session_stop
+    return 1
+  fi
 
   # A prefix made by another Wine installation (wine32 added, an upgrade) is made anew.
   local stamp
   stamp="$session_loader $(dpkg-query -W -f='${Package}:${Architecture}=${Version} ' wine64 wine32:i386 libwine:amd64 libwine:i386 2>/dev/null)"
   if [ "$(cat "$WINEPREFIX/.quarnel-ready" 2>/dev/null)" != "$stamp" ]; then
+    # Only a prefix these scripts made (it carries their marker from its first moment) is
+    # ever removed: QUARNEL_WINEPREFIX may name someone's own.
+    if [ -e "$WINEPREFIX" ] && [ ! -f "$WINEPREFIX/.quarnel-made" ]; then
+      echo "wine-session: $WINEPREFIX was not made by these scripts; not touching it" >&2
+      wine_session_stop
+      return 1
+    fi
     rm -rf "$WINEPREFIX"
+    mkdir -p "$WINEPREFIX" && touch "$WINEPREFIX/.quarnel-made"
     wine wineboot -i >/dev/null 2>&1 || true
     # Node refuses to start on the default Windows 7 version.
     wine winecfg -v win10 >/dev/null 2>&1
@@ -132,9 +147,9 @@ wine_session_start() {
   # that was activated or covers a whole display, and then waits 2 s on each hide of such a
   # window, its thread answering nothing meanwhile; Windows has no such wait.
   wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
-  if [ -n "${QUARNEL_WINE_DPI:-}" ]; then
-    wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$QUARNEL_WINE_DPI" /f >/dev/null 2>&1
-  fi
+  # Always written: a prefix keeps the last run's DPI, and a scaled one changes every
+  # coordinate an unaware program sees.
+  wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "${QUARNEL_WINE_DPI:-96}" /f >/dev/null 2>&1
   wineserver -p >/dev/null 2>&1 &
   session_started_server=1
   # The first process that needs the desktop window starts explorer.exe, which then keeps that

@@ -70,6 +70,24 @@ inline uint32_t LParamFromPoint(Point point) {
            (static_cast<uint32_t>(static_cast<uint16_t>(point.y)) << 16);
 }
 
+// A point in a window's client area, from the physical pixels the proxy works in to the pixels
+// of the window's own DPI awareness. A parent that is not per-monitor aware reads its client
+// coordinates scaled to its own DPI (96 for an unaware window) rather than the display's, and
+// the client origin stays where it is, so the conversion is a scale about it, rounded as the
+// system rounds (half away from zero). A DPI of 0 (not known) leaves the point as it is.
+inline Point ClientPointAtDpi(Point physical, uint32_t windowDpi, uint32_t displayDpi) {
+    if (windowDpi == 0 || displayDpi == 0 || windowDpi == displayDpi) {
+        return physical;
+    }
+    const auto scale = [&](int32_t v) {
+        const int64_t product = static_cast<int64_t>(v) * windowDpi;
+        const int64_t half = displayDpi / 2;
+        return static_cast<int32_t>(product >= 0 ? (product + half) / displayDpi
+                                                 : -((-product + half) / displayDpi));
+    };
+    return {scale(physical.x), scale(physical.y)};
+}
+
 // ---- touch ----
 
 constexpr uint32_t kErrorCallNotImplemented = 120;  // ERROR_CALL_NOT_IMPLEMENTED

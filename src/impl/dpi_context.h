@@ -25,4 +25,9 @@ private:
     DPI_AWARENESS_CONTEXT previous_ = nullptr;
 };
 
+// The DPI a window's coordinates are in, as the calling thread sees it: for a per-monitor aware
+// caller, the display's DPI for a per-monitor aware window, 96 for an unaware one and the
+// system DPI for a system-aware one. 0 where the system cannot tell (before Windows 10 1607).
+UINT WindowDpi(HWND window) noexcept;
+
 }  // namespace win32

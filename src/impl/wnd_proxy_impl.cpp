@@ -120,7 +120,8 @@ public:
     LRESULT WndProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) noexcept;
 
 private:
-    void ForwardTouch(WPARAM wParam, LPARAM lParam) const;
+    void ForwardTouch(HWND hwnd, WPARAM wParam, LPARAM lParam) const;
+    bool ToParentClient(HWND hwnd, POINT& p) const;
     void ForwardMouse(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) const;
 
     const int parent_;
@@ -160,7 +161,7 @@ LRESULT ProxyWindow::WndProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPar
                 }
                 return 1;
             case WM_TOUCH:
-                ForwardTouch(wParam, lParam);
+                ForwardTouch(hwnd, wParam, lParam);
                 return 1;
             default:
                 break;
@@ -178,7 +179,7 @@ LRESULT ProxyWindow::WndProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPar
 // Posted, never sent: the parent's thread (another process) must not hold up this one. The
 // input handle is closed on every path, a failed allocation included, and DefWindowProc never
 // sees the message, so the system makes no mouse messages of its own from it.
-void ProxyWindow::ForwardTouch(WPARAM wParam, LPARAM lParam) const {
+void ProxyWindow::ForwardTouch(HWND hwnd, WPARAM wParam, LPARAM lParam) const {
     const win32::UniqueTouchInput owner(reinterpret_cast<HTOUCHINPUT>(lParam));
     const UINT count = overlay::TouchInputCount(wParam);
     if (!overlay::ForwardsTouch(count)) {
@@ -198,10 +199,7 @@ void ProxyWindow::ForwardTouch(WPARAM wParam, LPARAM lParam) const {
     const HWND parentWindow = ToHwnd(parent_);
     for (const overlay::TouchStep& step : overlay::PlanTouchForwarding(touches)) {
         POINT p = win32::ToPOINT(step.screen);
-        if (!ScreenToClient(parentWindow, &p)) {
-            const DWORD error = GetLastError();
-            QLOG(LOG_ERROR) << "ScreenToClient err:" << error << " parentHWnd:" << parent_;
-        }
+        ToParentClient(hwnd, p);
         if (step.message == 0) {
             break;
         }
@@ -215,6 +213,22 @@ void ProxyWindow::ForwardTouch(WPARAM wParam, LPARAM lParam) const {
     }
 }
 
+// A physical screen point to the point in the parent's client area that its own messages would
+// carry: this thread is per-monitor aware, the parent (another program) often is not, and an
+// unaware parent on a scaled display reads logical pixels. The proxy lies on the parent's
+// display, so its DPI is that display's.
+bool ProxyWindow::ToParentClient(HWND hwnd, POINT& p) const {
+    const HWND parentWindow = ToHwnd(parent_);
+    if (!ScreenToClient(parentWindow, &p)) {
+        const DWORD error = GetLastError();
+        QLOG(LOG_ERROR) << "ScreenToClient err:" << error << " parentHWnd:" << parent_;
+        return false;
+    }
+    p = win32::ToPOINT(overlay::ClientPointAtDpi(win32::ToPoint(p), win32::WindowDpi(parentWindow),
+                                                 win32::WindowDpi(hwnd)));
+    return true;
+}
+
 // The same message at the same place, in the parent's client coordinates, with the button and
 // key state of wParam unchanged.
 void ProxyWindow::ForwardMouse(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) const {
@@ -226,10 +240,7 @@ void ProxyWindow::ForwardMouse(HWND hwnd, UINT message, WPARAM wParam, LPARAM lP
                         << " childHWnd:" << win32::HandleNumber(hwnd);
     }
     const HWND parentWindow = ToHwnd(parent_);
-    if (!ScreenToClient(parentWindow, &p)) {
-        const DWORD error = GetLastError();
-        QLOG(LOG_ERROR) << "ScreenToClient err:" << error << " parentHWnd:" << parent_;
-    }
+    ToParentClient(hwnd, p);
     const LPARAM point = static_cast<LPARAM>(overlay::LParamFromPoint(win32::ToPoint(p)));
     if (!PostMessageW(parentWindow, message, wParam, point)) {
         const DWORD error = GetLastError();

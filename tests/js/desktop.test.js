@@ -7,7 +7,7 @@ const fs = require('node:fs');
 const os = require('node:os');
 const path = require('node:path');
 const { spawn } = require('node:child_process');
-const { load, loadTestAddon, repo, startTarget, targetHelper, collectLogs, waitFor, sleep } = require('./support');
+const { load, loadTestAddon, startTarget, targetHelper, collectLogs, waitFor, sleep } = require('./support');
 
 const quarnel = load();
 const logs = collectLogs(quarnel);
@@ -264,81 +264,4 @@ test('a display change is seen by the next move', { timeout: 60000 }, async (t) 
     'changed 0',
     [-1, '400,300', 'width:800 height:600'], [-1, '700,500'],
   ]);
-});
-
-// Another screen layout or DPI needs another X server and prefix, which only the host can
-// start: such cases run in a nested Wine session (own Xvfb and prefix) launched through
-// Wine's `start /unix`. `body` runs in an async function with `quarnel`, `logs`, `support`
-// and `sleep`; the value it returns comes back. Skipped where that cannot work.
-async function nestedSession(t, env, body) {
-  const unixRepo = /^z:\\/i.test(repo) ? repo.slice(2).replace(/\\/g, '/') : '';
-  const startExe = path.join(process.env.SystemRoot || 'C:\\windows', 'system32', 'start.exe');
-  if (!underWine || !unixRepo || !fs.existsSync(startExe)) return t.skip('needs Wine with the repository on drive Z:');
-  const name = `quarnel-nested-${process.pid}-${Date.now()}`;
-  const [script, output] = [`Z:\\tmp\\${name}.js`, `Z:\\tmp\\${name}.out`];
-  t.after(() => [script, output].forEach((file) => fs.rmSync(file, { force: true })));
-  fs.writeFileSync(script, `
-    const support = require(${JSON.stringify(require.resolve('./support'))});
-    const { sleep } = support;
-    const quarnel = support.load();
-    const logs = support.collectLogs(quarnel);
-    (async () => { ${body} })().then(
-      (result) => { console.log('RESULT ' + JSON.stringify(result)); process.exit(0); },
-      (error) => { console.log('ERROR ' + error.stack); process.exit(3); });
-  `);
-  // Bounded, so that a session that hangs still reports, with what it wrote.
-  const command = `cd ${unixRepo} && timeout 150 scripts/wine-run node /tmp/${name}.js > /tmp/${name}.tmp 2>&1;` +
-    ` echo rc=$? >> /tmp/${name}.tmp; mv /tmp/${name}.tmp /tmp/${name}.out`;
-  spawn(startExe, ['/unix', '/bin/sh', '-c', command], { stdio: 'ignore', env: { ...process.env, ...env } });
-  // `start /unix` returns at once: the nested session signals its end by its output file.
-  assert.ok(await waitFor(() => fs.existsSync(output), 200000, 250), 'the nested session did not finish');
-  const text = fs.readFileSync(output, 'utf8');
-  return JSON.parse((/^RESULT (.*)$/m.exec(text) || assert.fail(text))[1]);
-}
-
-// Another screen size, and two screens joined by Xinerama, at 144 DPI (150 %), from this
-// unaware node.exe: Xvfb puts both heads at the origin, so the virtual desktop is the larger
-// one and only the main one is 800 x 600. Every coordinate is a physical pixel.
-test('two screens at 144 DPI: the main one is reported, moves land exactly on both, proxies cover their physical pixels', { timeout: 240000 }, async (t) => {
-  const result = await nestedSession(t, {
-    QUARNEL_XVFB_ARGS: '-screen 0 800x600x24 -screen 1 1024x768x24 +xinerama', QUARNEL_WINE_DPI: '144',
-    QUARNEL_WINEPREFIX: `${process.env.WINEPREFIX}-xinerama-144`,
-  }, `
-    const { targetHelper, startTarget, waitFor } = support;
-    const displays = targetHelper('--query-displays').split(/\\r?\\n/);
-    const monitor = quarnel.GetMainMonitorReslution();
-    // Wine keeps the X pointer on the first head until one of its windows is open.
-    const target = await startTarget([[100, 100, 600, 400]]);
-    const landed = [];
-    // The first injected move only wakes Wine's cursor up.
-    quarnel.InputMouseMove(10, 10);
-    await sleep(200);
-    // Both screens; pixels where the scaling does not divide evenly; the far corners.
-    for (const [x, y] of [[0, 0], [1, 1], [517, 383], [799, 599], [800, 0], [13, 700], [1023, 767]]) {
-      const moved = quarnel.InputMouseMove(x, y);
-      await sleep(100);
-      landed.push([x, y, moved, targetHelper('--query-cursor')]);
-    }
-    let proxy = 0;
-    quarnel.WndProxyCreateProxyWindow(target.hwnds[0], 200, 200, 300, 100, ({ hwnd }) => (proxy = hwnd));
-    await waitFor(() => proxy);
-    await sleep(300);
-    const rect = targetHelper('--query-rect', proxy);
-    // Just outside and just inside each corner: the proxy shows as an opaque box under Wine.
-    const pixels = targetHelper('--screen-pixels', '199,199;200,200;499,299;500,300;200,299;199,300').split(/\\r?\\n/);
-    quarnel.WndProxyCloseAllWindow(target.hwnds[0]);
-    await target.stop();
-    const desk = logs.filter((r) => r.func === 'QuarnelImpl::GetDeskRect').map((r) => r.content);
-    return { displays, monitor, landed, rect, pixels, desk: desk.slice(-3) };
-  `);
-  if (!result) return;
-  assert.deepEqual(result.displays, ['0,0,1024,768', '0,0,800,600,primary', '0,0,1024,768', 'dpi 144']);
-  assert.deepEqual(result.monitor, { width: 800, height: 600 });
-  // Wine tells no mode for the second head: its monitor still counts.
-  assert.deepEqual(result.desk, ['EnumDisplaySettings x:0 y:0 width:800 height:600',
-    'EnumDisplaySettings x:0 y:0 width:0 height:0', 'width:1024 height:768']);
-  assert.deepEqual(result.landed.filter(([x, y, moved, at]) => moved !== -1 || at !== `${x},${y}`), []);
-  assert.equal(result.rect, '200,200,300,100');
-  const [outside, proxy] = ['40,80,160', '255,255,255'];
-  assert.deepEqual(result.pixels, [outside, proxy, proxy, outside, proxy, outside]);
 });

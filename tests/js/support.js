@@ -189,6 +189,48 @@ function collectLogs(module) {
   return records;
 }
 
+// Wine's `start /unix` runs a host program from inside Wine, with this process's environment
+// (its DISPLAY too). It returns at once, so the command signals its end by its output file.
+// Resolves with what the command printed; `canRunUnix` says whether this can work here.
+const startExe = path.join(process.env.SystemRoot || 'C:\\windows', 'system32', 'start.exe');
+const unixRepo = /^z:\\/i.test(repo) ? repo.slice(2).replace(/\\/g, '/') : '';
+const canRunUnix = Boolean(process.env.WINEPREFIX) && Boolean(unixRepo) && fs.existsSync(startExe);
+async function runUnix(command, { timeoutMs = 30000, env = {} } = {}) {
+  const name = path.basename(tempFile('quarnel-unix'));
+  const [tmp, done] = [`/tmp/${name}.tmp`, `/tmp/${name}.out`];
+  spawn(startExe, ['/unix', '/bin/sh', '-c', `cd ${unixRepo} && { ${command}; } > ${tmp} 2>&1; mv ${tmp} ${done}`],
+    { stdio: 'ignore', env: { ...process.env, ...env } });
+  const output = `Z:${done.replace(/\//g, '\\')}`;
+  assert.ok(await waitFor(() => fs.existsSync(output), timeoutMs, 100), `no end of: ${command}`);
+  const text = fs.readFileSync(output, 'utf8');
+  fs.rmSync(output, { force: true });
+  return text;
+}
+
+// Another screen layout or DPI needs another X server and prefix, which only the host can
+// start: such cases run in a nested Wine session (own Xvfb and prefix). `body` runs in an
+// async function with `quarnel`, `logs`, `support` and `sleep`; the value it returns comes
+// back. Skipped where that cannot work.
+async function nestedSession(t, env, body) {
+  if (!canRunUnix) return t.skip('needs Wine with the repository on drive Z:');
+  // In the host's /tmp, which both sides see.
+  const name = `${path.basename(tempFile('quarnel-nested'))}.js`;
+  const script = `Z:\\tmp\\${name}`;
+  t.after(() => fs.rmSync(script, { force: true }));
+  fs.writeFileSync(script, `
+    const support = require(${JSON.stringify(require.resolve('./support'))});
+    const { sleep } = support;
+    const quarnel = support.load();
+    const logs = support.collectLogs(quarnel);
+    (async () => { ${body} })().then(
+      (result) => { console.log('RESULT ' + JSON.stringify(result)); process.exit(0); },
+      (error) => { console.log('ERROR ' + error.stack); process.exit(3); });
+  `);
+  // Bounded, so that a session that hangs still reports, with what it wrote.
+  const text = await runUnix(`timeout 150 scripts/wine-run node /tmp/${name}`, { timeoutMs: 200000, env });
+  return JSON.parse((/^RESULT (.*)$/m.exec(text) || assert.fail(text))[1]);
+}
+
 module.exports = {
   repo,
   targetAppPath,
@@ -203,6 +245,9 @@ module.exports = {
   assertCleanExits,
   collectLogs,
   workerAnswer,
+  canRunUnix,
+  runUnix,
+  nestedSession,
   load: () => require(modulePath),
   loadTestAddon: () => require(testAddonPath),
 };

@@ -52,6 +52,31 @@ TEST(OverlayMouse, UnpacksSignedHalvesAndPacksThemBack) {
     }
 }
 
+// Expected values are the physical offsets times 96/144 (150 %) or 96/120 (125 %), worked out
+// by hand; the first 150 % row is what Wine 10 hands an unaware window for a real click.
+TEST(OverlayMouse, ClientPointsScaleToTheParentsDpiAboutTheClientOrigin) {
+    struct Row {
+        int32_t x, y;
+        uint32_t windowDpi, displayDpi;
+        int32_t scaledX, scaledY;
+    } const rows[] = {
+        {100, 100, 96, 144, 67, 67},     // 66.67 rounds up
+        {250, 200, 96, 144, 167, 133},   // 166.67, 133.33
+        {3, 1, 96, 144, 2, 1},           // 2.0 exactly; 0.67
+        {-435, -1, 96, 144, -290, -1},   // left of and above a captured window, rounded alike
+        {250, 3, 96, 120, 200, 2},       // 125 %: 2.4
+        {5, -5, 96, 120, 4, -4},         // 4.0 both ways
+        {517, 383, 144, 144, 517, 383},  // a per-monitor aware parent: as it is
+        {517, 383, 0, 144, 517, 383},    // DPI not known: as it is
+        {32767, 0, 96, 192, 16384, 0},   // 200 %: 16383.5 away from zero
+    };
+    for (const Row& row : rows) {
+        const Point p = overlay::ClientPointAtDpi({row.x, row.y}, row.windowDpi, row.displayDpi);
+        EXPECT_EQ(p.x, row.scaledX) << row.x << " at " << row.windowDpi << "/" << row.displayDpi;
+        EXPECT_EQ(p.y, row.scaledY) << row.y << " at " << row.windowDpi << "/" << row.displayDpi;
+    }
+}
+
 struct Step {
     int32_t x, y;
     uint32_t message;
