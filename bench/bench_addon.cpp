@@ -310,7 +310,10 @@ napi_value MoveParts(napi_env env, napi_callback_info info) {
             SendInput(1, &record, sizeof(INPUT));
         }),
         perCall([] { GetSystemMetrics(SM_CMONITORS); }),
-        perCall([] { RECT r; GetWindowRect(GetDesktopWindow(), &r); }),
+        perCall([] {
+            RECT r;
+            GetWindowRect(GetDesktopWindow(), &r);
+        }),
         perCall([] { const win32::PerMonitorDpiScope dpi; }),
         perCall([] { (void)InputDropCheck(GetForegroundWindow(), "mouse input"); }),
         perCall([&impl] {
