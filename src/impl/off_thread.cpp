@@ -44,7 +44,10 @@ bool AnswersPromptly(HWND hwnd) noexcept {
     if (SendMessageTimeoutW(hwnd, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, kAnswerWaitMs, &ignored)) {
         return true;
     }
-    return !IsWindow(hwnd);
+    // Any other failure (a window of a higher integrity level refuses the message) says
+    // nothing about its thread: the call goes ahead as it would have.
+    const DWORD error = GetLastError();
+    return error != ERROR_TIMEOUT || !IsWindow(hwnd);
 }
 
 bool RunOnOwnThread(std::function<void()> work) noexcept {

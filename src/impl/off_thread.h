@@ -10,9 +10,9 @@ namespace win32 {
 // How long an export waits for a window of another thread to show that it still answers.
 constexpr DWORD kAnswerWaitMs = 25;
 
-// True when `hwnd` belongs to the calling thread, or its thread answers a message within
-// kAnswerWaitMs: a call that sends it messages will then most likely come back at once. A window
-// that is gone answers too (the call that follows fails on its own).
+// False when the thread of `hwnd` did not answer a message within kAnswerWaitMs (or is hung):
+// a call that sends it messages would wait as long. True for a window of the calling thread,
+// one that is gone (the call that follows fails on its own) and one that refuses the message.
 bool AnswersPromptly(HWND hwnd) noexcept;
 
 // Runs `work` on a new thread of its own, which holds a reference on this module until `work`
