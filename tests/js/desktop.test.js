@@ -3,11 +3,7 @@
 // application (another process) and the module's log records.
 const test = require('node:test');
 const assert = require('node:assert/strict');
-const fs = require('node:fs');
-const os = require('node:os');
-const path = require('node:path');
-const { spawn } = require('node:child_process');
-const { load, loadTestAddon, startTarget, targetHelper, collectLogs, waitFor, sleep } = require('./support');
+const { load, loadTestAddon, startTarget, targetHelper, collectLogs, waitFor, sleep, nestedSession } = require('./support');
 
 const quarnel = load();
 const logs = collectLogs(quarnel);
@@ -233,40 +229,46 @@ test('no export waits for a window whose thread has stopped answering; the chang
 });
 
 // Wine emulates display modes in a virtual desktop (explorer /desktop=NAME,WxH), where a mode
-// change resizes the desktop as a real one would.
-test('a display change is seen by the next move', { timeout: 60000 }, async (t) => {
-  const explorer = path.join(process.env.SystemRoot || 'C:\\windows', 'explorer.exe');
-  if (!underWine || !fs.existsSync(explorer)) return t.skip('needs a Wine virtual desktop');
-  const [script, output] = [path.join(os.tmpdir(), `quarnel-mode-${process.pid}.js`), path.join(os.tmpdir(), `quarnel-mode-${process.pid}.json`)];
-  t.after(() => [script, output].forEach((file) => fs.rmSync(file, { force: true })));
-  fs.writeFileSync(script, `
-    process.on('uncaughtException', (e) => {
-      require('node:fs').writeFileSync(${JSON.stringify(output)}, JSON.stringify(String(e.stack)));
-      process.exit(1);
-    });
-    const support = require(${JSON.stringify(require.resolve('./support'))});
-    const quarnel = support.load();
-    const logs = support.collectLogs(quarnel);
-    const move = async (x, y) => {
-      const desk = logs.since('QuarnelImpl::GetDeskRect');
-      const result = quarnel.InputMouseMove(x, y);
-      await support.sleep(100);
-      return [result, support.targetHelper('--query-cursor'), ...(await desk()).filter((l) => l.startsWith('width:'))];
-    };
-    (async () => {
-      const steps = [await move(512, 384), await move(100, 100)];
-      steps.push(support.targetHelper('--display-mode', '800x600').split(/\\r?\\n/).pop());
-      steps.push(await move(400, 300), await move(700, 500));
-      support.targetHelper('--display-mode', '0x0');
-      require('node:fs').writeFileSync(${JSON.stringify(output)}, JSON.stringify(steps));
-      process.exit(0);
-    })();
+// change resizes the desktop as a real one would. The mode it leaves behind is the prefix's
+// (its display registry), so this runs in a nested session with a prefix of its own.
+const modeChanges = `
+  const move = async (x, y) => {
+    const desk = logs.since('QuarnelImpl::GetDeskRect');
+    const result = quarnel.InputMouseMove(x, y);
+    await sleep(100);
+    return [result, support.targetHelper('--query-cursor'), ...(await desk()).filter((l) => l.startsWith('width:'))];
+  };
+  const steps = [await move(512, 384), await move(100, 100)];
+  steps.push(support.targetHelper('--display-mode', '800x600').split(/\\r?\\n/).pop());
+  steps.push(await move(400, 300), await move(700, 500));
+  support.targetHelper('--display-mode', '0x0');
+  return steps;
+`;
+
+test('a display change is seen by the next move', { timeout: 240000 }, async (t) => {
+  const result = await nestedSession(t, { QUARNEL_WINEPREFIX: `${process.env.WINEPREFIX}-modes` }, `
+    const fs = require('node:fs');
+    const { spawn } = require('node:child_process');
+    const [script, output] = [support.tempFile('quarnel-modes') + '.js', support.tempFile('quarnel-modes') + '.json'];
+    fs.writeFileSync(script, \`
+      const support = require(\${JSON.stringify(require.resolve(${JSON.stringify(require.resolve('./support'))}))});
+      const { sleep } = support;
+      const quarnel = support.load();
+      const logs = support.collectLogs(quarnel);
+      (async () => { ${modeChanges.replace(/[`\\$]/g, (c) => '\\' + c)} })().then(
+        (steps) => require('node:fs').writeFileSync(\${JSON.stringify(output)}, JSON.stringify(steps)),
+        (error) => require('node:fs').writeFileSync(\${JSON.stringify(output)}, JSON.stringify(String(error.stack)))).then(() => process.exit(0));
+    \`);
+    const explorer = require('node:path').join(process.env.SystemRoot, 'explorer.exe');
+    const desktop = spawn(explorer, ['/desktop=quarnelmodes,1024x768', process.execPath, script], { stdio: 'ignore' });
+    await support.waitFor(() => fs.existsSync(output), 60000);
+    // The desktop's explorer outlives the program it ran.
+    desktop.kill();
+    const steps = fs.existsSync(output) ? JSON.parse(fs.readFileSync(output, 'utf8')) : 'no result';
+    [script, output].forEach((file) => fs.rmSync(file, { force: true }));
+    return steps;
   `);
-  const desktop = spawn(explorer, [`/desktop=quarnel${process.pid},1024x768`, process.execPath, script], { stdio: 'ignore' });
-  // The desktop's explorer outlives the program it ran.
-  t.after(() => desktop.kill());
-  assert.ok(await waitFor(() => fs.existsSync(output), 40000), 'no result from the virtual desktop');
-  assert.deepEqual(JSON.parse(fs.readFileSync(output, 'utf8')), [
+  assert.deepEqual(result, [
     [-1, '512,384', 'width:1024 height:768'], [-1, '100,100'],
     'changed 0',
     [-1, '400,300', 'width:800 height:600'], [-1, '700,500'],
