@@ -10,6 +10,8 @@
 
 #include <shobjidl.h>
 
+#include <memory>
+
 namespace {
 
 using win32::ToHwnd;
@@ -39,9 +41,14 @@ void QuarnelImpl::SetWindowFocus(int hwnd) {
     }
     const HWND window = ToHwnd(hwnd);
     // Bringing a window to the top waits for its thread.
-    if (win32::DeferredWhileUnanswered(window, [hwnd] { QuarnelImpl().SetWindowFocus(hwnd); })) {
-        QLOG(LOG_WARNING) << kUnanswered << hwnd;
-        return;
+    switch (win32::RunForWindow(window, [hwnd] { QuarnelImpl().SetWindowFocus(hwnd); })) {
+        case win32::Handed::No:
+            break;
+        case win32::Handed::Done:
+            return;
+        case win32::Handed::Late:
+            QLOG(LOG_WARNING) << kUnanswered << hwnd;
+            return;
     }
     // Still tried: the warning is the only sign the user gets when it fails.
     if (const std::optional<std::string> warning = InputDropCheck(window, "the focus request")) {
@@ -73,10 +80,15 @@ void QuarnelImpl::SetWindowFocus(int hwnd) {
 void QuarnelImpl::SetWindowFocusable(int hwnd, bool focusable) {
     const HWND window = ToHwnd(hwnd);
     // A style change is sent to the window's thread, and so is the frame refresh.
-    if (win32::DeferredWhileUnanswered(
-            window, [hwnd, focusable] { QuarnelImpl().SetWindowFocusable(hwnd, focusable); })) {
-        QLOG(LOG_WARNING) << kUnanswered << hwnd;
-        return;
+    switch (win32::RunForWindow(
+        window, [hwnd, focusable] { QuarnelImpl().SetWindowFocusable(hwnd, focusable); })) {
+        case win32::Handed::No:
+            break;
+        case win32::Handed::Done:
+            return;
+        case win32::Handed::Late:
+            QLOG(LOG_WARNING) << kUnanswered << hwnd;
+            return;
     }
     LONG_PTR style = GetWindowLongPtrW(window, GWL_EXSTYLE);
     if (focusable) {
@@ -126,10 +138,18 @@ OperationResult QuarnelImpl::SetWindowParent(int parent, int child) {
     const HWND childWindow = ToHwnd(child);
     // The owner change and the frame refresh are both sent to the child's thread. The caller
     // learns that the change is still to come from ERROR_TIMEOUT.
-    if (win32::DeferredWhileUnanswered(
-            childWindow, [parent, child] { QuarnelImpl().SetWindowParent(parent, child); })) {
-        QLOG(LOG_WARNING) << kUnanswered << child;
-        return OperationResult(false, 0, ERROR_TIMEOUT);
+    // Written by the thread before it counts as done, read only then.
+    const auto result = std::make_shared<OperationResult>(false, 0, ERROR_TIMEOUT);
+    switch (win32::RunForWindow(childWindow, [parent, child, result] {
+        *result = QuarnelImpl().SetWindowParent(parent, child);
+    })) {
+        case win32::Handed::No:
+            break;
+        case win32::Handed::Done:
+            return *result;
+        case win32::Handed::Late:
+            QLOG(LOG_WARNING) << kUnanswered << child;
+            return OperationResult(false, 0, ERROR_TIMEOUT);
     }
     // 0 is also the previous owner of a window that had none: only the last-error code
     // tells that apart from a failure, so it is cleared first.

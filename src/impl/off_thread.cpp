@@ -2,6 +2,8 @@
 
 #include "core/logging.h"
 
+#include <chrono>
+#include <condition_variable>
 #include <memory>
 #include <mutex>
 
@@ -84,6 +86,43 @@ bool DeferredWhileUnanswered(HWND hwnd, std::function<void()> work, HWND also) n
     // Not made at all when no thread can be: the caller cannot wait without the risk of seconds.
     RunOnOwnThread(std::move(work));
     return true;
+}
+
+Handed RunForWindow(HWND hwnd, std::function<void()> work) noexcept {
+    if (onOwnThread || hwnd == nullptr ||
+        GetWindowThreadProcessId(hwnd, nullptr) == GetCurrentThreadId()) {
+        return Handed::No;
+    }
+    try {
+        // Shared with the thread, which may outlive the wait.
+        struct Finish {
+            std::mutex mutex;
+            std::condition_variable done;
+            bool finished = false;
+        };
+        const auto finish = std::make_shared<Finish>();
+        const bool started = RunOnOwnThread([finish, work = std::move(work)] {
+            try {
+                work();
+            } catch (...) {
+            }
+            {
+                std::lock_guard<std::mutex> lock(finish->mutex);
+                finish->finished = true;
+            }
+            finish->done.notify_all();
+        });
+        if (!started) {
+            return Handed::No;
+        }
+        std::unique_lock<std::mutex> lock(finish->mutex);
+        return finish->done.wait_for(lock, std::chrono::milliseconds(kFinishWaitMs),
+                                     [&finish] { return finish->finished; })
+                   ? Handed::Done
+                   : Handed::Late;
+    } catch (...) {
+        return Handed::No;  // no memory for the hand-over: as before
+    }
 }
 
 namespace {

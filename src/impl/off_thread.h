@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include <functional>
+#include <memory>
 
 namespace win32 {
 
@@ -26,6 +27,22 @@ bool RunOnOwnThread(std::function<void()> work) noexcept;
 // object) has been handed to a thread of its own, which waits for the window instead of the
 // caller. False, and nothing done, on such a thread itself: it is the one meant to wait.
 bool DeferredWhileUnanswered(HWND hwnd, std::function<void()> work, HWND also = nullptr) noexcept;
+
+// How long an export waits for its work on a window of another thread to be done.
+constexpr DWORD kFinishWaitMs = 30;
+
+enum class Handed {
+    No,    // the caller does the work itself
+    Done,  // done on a thread of its own, in time
+    Late,  // still waiting for the window, on a thread of its own
+};
+
+// For an export about to send messages to `hwnd`: on a window of another thread, runs `work`
+// (the same export, made again from a fresh object) on a thread of its own and waits at most
+// kFinishWaitMs for it, so that a window that does not answer holds that thread, not the caller,
+// while one that answers, however slowly, sees the call as it always did. No for a window of
+// the calling thread or none, on such a thread itself, and when no thread can be made.
+Handed RunForWindow(HWND hwnd, std::function<void()> work) noexcept;
 
 // Announces a change of the user environment to every top-level window, from a thread of its
 // own: a window that has stopped answering (not yet hung to the system) holds the announcement
