@@ -4,6 +4,8 @@
 
 #include <chrono>
 #include <condition_variable>
+#include <deque>
+#include <map>
 #include <memory>
 #include <mutex>
 
@@ -88,20 +90,53 @@ bool DeferredWhileUnanswered(HWND hwnd, std::function<void()> work, HWND also) n
     return true;
 }
 
+namespace {
+
+// The work handed over for the windows of one thread, run in the order it was handed over by
+// one thread at a time: a late change never lands after one asked for later.
+struct Strand {
+    std::deque<std::function<void()>> pending;
+    bool running = false;  // a thread runs the strand
+};
+std::mutex strandsMutex;
+std::map<DWORD, Strand> strands;  // by window thread; a strand goes when it runs dry
+
+void RunStrand(DWORD windowThread) {
+    for (;;) {
+        std::function<void()> next;
+        {
+            std::lock_guard<std::mutex> lock(strandsMutex);
+            Strand& strand = strands[windowThread];
+            if (strand.pending.empty()) {
+                strands.erase(windowThread);
+                return;
+            }
+            next = std::move(strand.pending.front());
+            strand.pending.pop_front();
+        }
+        try {
+            next();
+        } catch (...) {
+        }
+    }
+}
+
+}  // namespace
+
 Handed RunForWindow(HWND hwnd, std::function<void()> work) noexcept {
-    if (onOwnThread || hwnd == nullptr ||
-        GetWindowThreadProcessId(hwnd, nullptr) == GetCurrentThreadId()) {
+    const DWORD windowThread = hwnd == nullptr ? 0 : GetWindowThreadProcessId(hwnd, nullptr);
+    if (onOwnThread || windowThread == 0 || windowThread == GetCurrentThreadId()) {
         return Handed::No;
     }
     try {
-        // Shared with the thread, which may outlive the wait.
+        // Shared with the strand, which may outlive the wait.
         struct Finish {
             std::mutex mutex;
             std::condition_variable done;
             bool finished = false;
         };
         const auto finish = std::make_shared<Finish>();
-        const bool started = RunOnOwnThread([finish, work = std::move(work)] {
+        std::function<void()> item = [finish, work = std::move(work)] {
             try {
                 work();
             } catch (...) {
@@ -111,8 +146,19 @@ Handed RunForWindow(HWND hwnd, std::function<void()> work) noexcept {
                 finish->finished = true;
             }
             finish->done.notify_all();
-        });
-        if (!started) {
+        };
+        bool start = false;
+        {
+            std::lock_guard<std::mutex> lock(strandsMutex);
+            Strand& strand = strands[windowThread];
+            strand.pending.push_back(std::move(item));
+            start = !strand.running;
+            strand.running = true;
+        }
+        if (start && !RunOnOwnThread([windowThread] { RunStrand(windowThread); })) {
+            // Nothing runs the strand, which held only this: the caller does the work.
+            std::lock_guard<std::mutex> lock(strandsMutex);
+            strands.erase(windowThread);
             return Handed::No;
         }
         std::unique_lock<std::mutex> lock(finish->mutex);
