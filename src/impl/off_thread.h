@@ -29,7 +29,7 @@ bool RunOnOwnThread(std::function<void()> work) noexcept;
 bool DeferredWhileUnanswered(HWND hwnd, std::function<void()> work, HWND also = nullptr) noexcept;
 
 // How long an export waits for its work on a window of another thread to be done.
-constexpr DWORD kFinishWaitMs = 40;
+constexpr DWORD kFinishWaitMs = 45;
 
 enum class Handed {
     No,    // the caller does the work itself
