@@ -52,6 +52,8 @@ export interface LogRecord {
   /** Function name, such as "WndProxyImpl::CreateProxyWindow". */
   func: string;
   content: string;
+  /** On the first record delivered after a burst that overflowed the log queue: how many records were dropped just before it. */
+  lost?: number;
 }
 
 /** Moves the keyboard focus to the window, even from the background; logs "invalid hwnd" for 0. */

@@ -5,6 +5,7 @@
 #include "core/logging.h"
 #include "impl/dpi_context.h"
 #include "impl/input_integrity.h"
+#include "impl/quarnel_impl.h"
 
 #include <windows.h>
 
@@ -265,6 +266,72 @@ napi_value InputChecksCost(napi_env env, napi_callback_info info) {
     return result;
 }
 
+// sendInputMove(x, y): the floor of an absolute move, one bare SendInput of the record
+// InputMouseMove sends, scaled onto the system's virtual screen as read once; returns what
+// SendInput returned. Called from JavaScript like the export, so both pay one call.
+napi_value SendInputMove(napi_env env, napi_callback_info info) {
+    static const int width = GetSystemMetrics(SM_CXVIRTUALSCREEN);
+    static const int height = GetSystemMetrics(SM_CYVIRTUALSCREEN);
+    napi_value argv[2];
+    ReadArgs(env, info, argv);
+    INPUT record = {};
+    record.type = INPUT_MOUSE;
+    record.mi.dx = static_cast<LONG>((static_cast<int64_t>(napi::get_int32(env, argv[0])) << 16) /
+                                     (width > 0 ? width : 1));
+    record.mi.dy = static_cast<LONG>((static_cast<int64_t>(napi::get_int32(env, argv[1])) << 16) /
+                                     (height > 0 ? height : 1));
+    record.mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_VIRTUALDESK | MOUSEEVENTF_ABSOLUTE;
+    return napi::make_int32(env, static_cast<int32_t>(SendInput(1, &record, sizeof(INPUT))));
+}
+
+// moveParts(iterations): ns per call of the parts of InputMouseMove before its SendInput,
+// as [DPI context, integrity check, desktop extent].
+napi_value MoveParts(napi_env env, napi_callback_info info) {
+    napi_value argv[1];
+    ReadArgs(env, info, argv);
+    const int iterations = napi::get_int32(env, argv[0]);
+    const auto perCall = [iterations](auto&& part) {
+        const int64_t start = NowNs();
+        for (int i = 0; i < iterations; ++i) {
+            part();
+        }
+        return static_cast<double>(NowNs() - start) / iterations;
+    };
+    QuarnelImpl impl;
+    INPUT record = {};
+    record.type = INPUT_MOUSE;
+    record.mi.dx = 10000;
+    record.mi.dy = 10000;
+    record.mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_VIRTUALDESK | MOUSEEVENTF_ABSOLUTE;
+    const double parts[] = {
+        perCall([&record] { SendInput(1, &record, sizeof(INPUT)); }),
+        perCall([&record] {
+            const win32::PerMonitorDpiScope dpi;
+            SendInput(1, &record, sizeof(INPUT));
+        }),
+        perCall([] { GetSystemMetrics(SM_CMONITORS); }),
+        perCall([] {
+            RECT r;
+            GetWindowRect(GetDesktopWindow(), &r);
+        }),
+        perCall([] { const win32::PerMonitorDpiScope dpi; }),
+        perCall([] { (void)InputDropCheck(GetForegroundWindow(), "mouse input"); }),
+        perCall([&impl] {
+            const win32::PerMonitorDpiScope dpi;
+            int width = 0, height = 0;
+            impl.GetDeskRect(width, height);
+        }),
+    };
+    napi_value result = nullptr;
+    napi_create_array(env, &result);
+    for (uint32_t i = 0; i < sizeof(parts) / sizeof(parts[0]); ++i) {
+        napi_value value = nullptr;
+        napi_create_double(env, parts[i], &value);
+        napi_set_element(env, result, i, value);
+    }
+    return result;
+}
+
 const ExportRow kBenchExports[] = {
     {"benchAck", Ack},
     {"benchCount", Count},
@@ -277,6 +344,8 @@ const ExportRow kBenchExports[] = {
     {"benchTakeResult", TakeResult},
     {"benchLogSiteCost", LogSiteCost},
     {"benchInputChecksCost", InputChecksCost},
+    {"benchSendInputMove", SendInputMove},
+    {"benchMoveParts", MoveParts},
 };
 
 }  // namespace

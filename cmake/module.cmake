@@ -7,11 +7,23 @@ endif()
 set(QUARNEL_WIN32_LIBS user32 gdi32 gdiplus ole32 oleaut32 uuid shell32 advapi32 wtsapi32 psapi
                        iphlpapi ws2_32)
 
+# The two DLLs that the host does not load itself are loaded on first use rather than with the
+# module: a require then costs no more than it must.
+include(${CMAKE_CURRENT_LIST_DIR}/delay_imports.cmake)
+if(MINGW)
+  list(TRANSFORM QUARNEL_WIN32_LIBS REPLACE "^(gdiplus|wtsapi32)$" "quarnel_delay_\\1")
+  get_target_property(orlix_libs orlix INTERFACE_LINK_LIBRARIES)
+  list(TRANSFORM orlix_libs REPLACE "^wtsapi32$" "quarnel_delay_wtsapi32")
+  set_target_properties(orlix PROPERTIES INTERFACE_LINK_LIBRARIES "${orlix_libs}")
+endif()
+
 # Everything of the module but its registration, so the test add-on is built from the same code.
 file(GLOB QUARNEL_ADDON_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/src/addon/*.cpp)
 list(REMOVE_ITEM QUARNEL_ADDON_SOURCES ${CMAKE_SOURCE_DIR}/src/addon/registration.cpp)
 file(GLOB QUARNEL_CORE_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/src/core/*.cpp)
 file(GLOB QUARNEL_IMPL_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/src/impl/*.cpp)
+# Comes with the delay-import libraries, where it is wanted.
+list(REMOVE_ITEM QUARNEL_IMPL_SOURCES ${CMAKE_SOURCE_DIR}/src/impl/delay_load.cpp)
 
 add_library(quarnel_objects OBJECT ${QUARNEL_CORE_SOURCES} ${QUARNEL_ADDON_SOURCES} ${QUARNEL_IMPL_SOURCES})
 target_include_directories(quarnel_objects PUBLIC ${CMAKE_SOURCE_DIR}/src)

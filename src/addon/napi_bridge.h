@@ -245,29 +245,34 @@ private:
     bool abandoned_ = false;
 };
 
-// The event queue: at most `capacity` items wait; the observer drains it on each wake-up by
-// taking every pending item in one swap.
+// The event queue: at most `eventCapacity` events and `logCapacity` log records wait, each lane
+// dropping its own oldest; the observer drains it on each wake-up by taking every pending item
+// in one swap.
 template <typename T>
 class napi_async : public async_handle {
 public:
     using async_observer = async_handle::async_observer;
+    using lane = typename two_lane_queue<T>::lane;
 
     static constexpr size_t kItemsPerWakeup = 1024;
 
-    napi_async(napi_env env, async_observer* observer, uint32_t capacity)
-        : async_handle(env, observer), pending_(capacity), batch_(capacity) {}
+    napi_async(napi_env env, async_observer* observer, uint32_t eventCapacity, uint32_t logCapacity)
+        : async_handle(env, observer),
+          pending_(eventCapacity, logCapacity),
+          batch_(eventCapacity, logCapacity) {}
 
-    // Any thread. An item pushed out of a full ring is destroyed here, outside the lock.
-    void post(T item) {
+    // Any thread. An item pushed out of a full lane is destroyed here, outside the lock.
+    void post(T item, lane which = lane::event) {
         T dropped;
         post_with([&] {
             const bool wasEmpty = pending_.empty();
-            pending_.push(std::move(item), dropped);
+            pending_.push(std::move(item), which, dropped);
             return wasEmpty;
         });
     }
 
-    // JavaScript thread: hands every pending item to `run`, oldest first, one swapped-out batch
+    // JavaScript thread: hands every pending item to `run` with the count of log records lost
+    // just before it (see two_lane_queue::pop), oldest first, one swapped-out batch
     // at a time, and lets go of the callbacks parked up to each swap once its batch has run.
     // While batches run, posts send no wake-up (each would be a system call, under Wine a
     // server round trip, for a loop turn that finds nothing): what they add makes the next
@@ -289,9 +294,10 @@ public:
                 }
                 set_draining(true);
             }
-            for (T item; batch_.pop(item); ++ran) {
+            uint32_t lost = 0;
+            for (T item; batch_.pop(item, lost); ++ran) {
                 if (lifecycle().calls_host()) {
-                    run(item);
+                    run(item, lost);
                 }
             }
             doomed_.clear();
@@ -310,9 +316,9 @@ public:
     }
 
 private:
-    bounded_queue<T> pending_;  // under the mutex
-    bounded_queue<T> batch_;    // JavaScript thread only
-    parked_list doomed_;        // JavaScript thread only
+    two_lane_queue<T> pending_;  // under the mutex
+    two_lane_queue<T> batch_;    // JavaScript thread only
+    parked_list doomed_;         // JavaScript thread only
 };
 
 }  // namespace napi

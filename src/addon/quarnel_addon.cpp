@@ -2,6 +2,7 @@
 
 #include "core/logging.h"
 #include "core/process_launch.h"
+#include "impl/display_watch.h"
 #include "impl/quarnel_utils.h"
 #include "impl/win32_bridge.h"
 #include "impl/win_keyboard_hook.h"
@@ -225,7 +226,7 @@ QuarnelAddon::QuarnelAddon(napi_env env)
       ownerEnv(env) {
     // The queue comes before the components that post to it; its libuv handle sits on the
     // owning environment's loop.
-    events = std::make_shared<EventQueue>(env, this, kEventCapacity);
+    events = std::make_shared<EventQueue>(env, this, kEventCapacity, kLogCapacity);
     proxyWindows = std::make_unique<WndProxy>();
     frameWindows = std::make_unique<WndFrame>();
     touchHook = std::make_unique<WinTouchHook>();
@@ -259,6 +260,7 @@ void QuarnelAddon::StopComponents() {
     proxyWindows.reset();
     touchHook.reset();
     keyboardHook.reset();
+    win32::StopDisplayWatch();
 }
 
 void QuarnelAddon::OnEnvironmentCleanup(void* self) noexcept {
@@ -370,7 +372,7 @@ void QuarnelAddon::ForwardLog(const char* file, int line, const char* func, int 
     std::lock_guard<std::mutex> lock(logCallbackMutex);
     event.callback = logCallback.get();
     if (event.callback != nullptr) {
-        events->post(std::move(event));
+        events->post(std::move(event), EventQueue::lane::log);
     }
     // Otherwise a record that began just before UnSetLogCallBack: nobody to deliver it to.
 }
@@ -383,9 +385,9 @@ void ForwardLogToJs(const char* file, int line, const char* func, int severity, 
 
 void QuarnelAddon::OnAsync() {
     delivering = true;
-    events->drain([](const QueuedEvent& event) {
+    events->drain([](const QueuedEvent& event, uint32_t lostBefore) {
         try {
-            event.Deliver();
+            event.Deliver(lostBefore);
         } catch (...) {
             // One failing event (out of memory building its payload) must not stop the rest.
         }

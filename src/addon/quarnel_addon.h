@@ -23,6 +23,8 @@ public:
     using Callback = std::shared_ptr<napi::napi_callback>;
     using EventQueue = napi::napi_async<QueuedEvent>;
     static constexpr uint32_t kEventCapacity = 128;
+    // Log records wait in a ring of their own: a burst of them never pushes out an event.
+    static constexpr uint32_t kLogCapacity = 512;
 
     // The instance for an export called from `env`: built by the first call, whose
     // environment then owns it. A newer module instance on the owner's thread (a reset module

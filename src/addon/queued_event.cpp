@@ -21,7 +21,7 @@ napi_value MakeObject(napi_env env, Fill&& fill) {
 
 }  // namespace
 
-void QueuedEvent::Deliver() const {
+void QueuedEvent::Deliver(uint32_t lostBefore) const {
     if (callback == nullptr || callback->revoked() || callback->env() == nullptr) {
         return;
     }
@@ -57,6 +57,9 @@ void QueuedEvent::Deliver() const {
                 set("file", napi::make_string(env, detail->file));
                 set("func", napi::make_string(env, detail->func));
                 set("content", napi::make_string(env, detail->content));
+                if (lostBefore != 0) {
+                    set("lost", napi::make_uint32(env, lostBefore));
+                }
             });
             break;
         case Kind::None:

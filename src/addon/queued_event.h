@@ -30,6 +30,7 @@ struct QueuedEvent {
     std::unique_ptr<Detail> detail;
 
     // JavaScript thread: calls the callback with the event's payload, unless it was revoked or
-    // the payload cannot be made (a key code outside the six).
-    void Deliver() const;
+    // the payload cannot be made (a key code outside the six). A log record that follows
+    // dropped ones says how many with a `lost` member.
+    void Deliver(uint32_t lostBefore = 0) const;
 };

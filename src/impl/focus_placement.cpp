@@ -4,14 +4,20 @@
 #include "core/logging.h"
 #include "core/focus_plan.h"
 #include "impl/input_integrity.h"
+#include "impl/off_thread.h"
 #include "impl/win32_bridge.h"
 #include "impl/win32_resources.h"
 
 #include <shobjidl.h>
 
+#include <memory>
+
 namespace {
 
 using win32::ToHwnd;
+
+// A window that does not answer is changed from a thread of its own, once it answers.
+constexpr const char* kUnanswered = "window does not answer, changed once it does, hwnd:";
 
 // Re-applies the frame so that a changed extended style takes effect, leaving position,
 // size and z-order alone.
@@ -34,6 +40,16 @@ void QuarnelImpl::SetWindowFocus(int hwnd) {
             break;
     }
     const HWND window = ToHwnd(hwnd);
+    // Bringing a window to the top waits for its thread.
+    switch (win32::RunForWindow(window, [hwnd] { QuarnelImpl().SetWindowFocus(hwnd); })) {
+        case win32::Handed::No:
+            break;
+        case win32::Handed::Done:
+            return;
+        case win32::Handed::Late:
+            QLOG(LOG_WARNING) << kUnanswered << hwnd;
+            return;
+    }
     // Still tried: the warning is the only sign the user gets when it fails.
     if (const std::optional<std::string> warning = InputDropCheck(window, "the focus request")) {
         QLOG(LOG_WARNING) << *warning;
@@ -63,6 +79,17 @@ void QuarnelImpl::SetWindowFocus(int hwnd) {
 
 void QuarnelImpl::SetWindowFocusable(int hwnd, bool focusable) {
     const HWND window = ToHwnd(hwnd);
+    // A style change is sent to the window's thread, and so is the frame refresh.
+    switch (win32::RunForWindow(
+        window, [hwnd, focusable] { QuarnelImpl().SetWindowFocusable(hwnd, focusable); })) {
+        case win32::Handed::No:
+            break;
+        case win32::Handed::Done:
+            return;
+        case win32::Handed::Late:
+            QLOG(LOG_WARNING) << kUnanswered << hwnd;
+            return;
+    }
     LONG_PTR style = GetWindowLongPtrW(window, GWL_EXSTYLE);
     if (focusable) {
         style &= ~static_cast<LONG_PTR>(WS_EX_NOACTIVATE);
@@ -78,6 +105,14 @@ void QuarnelImpl::SetWindowFocusable(int hwnd, bool focusable) {
 }
 
 void QuarnelImpl::SetWindowFrontTaskbar(int hwnd, bool fullscreen) {
+    // The taskbar is told by message, and looks at the window.
+    if (win32::DeferredWhileUnanswered(
+            ToHwnd(hwnd),
+            [hwnd, fullscreen] { QuarnelImpl().SetWindowFrontTaskbar(hwnd, fullscreen); },
+            FindWindowW(L"Shell_TrayWnd", nullptr))) {
+        QLOG(LOG_WARNING) << kUnanswered << hwnd;
+        return;
+    }
     // Deliberately never uninitialised: the taskbar object is made on every call, and
     // leaving the apartment in place spares re-entering it each time. A thread that already
     // lives in another apartment can use the object just as well.
@@ -101,6 +136,21 @@ void QuarnelImpl::SetWindowFrontTaskbar(int hwnd, bool fullscreen) {
 
 OperationResult QuarnelImpl::SetWindowParent(int parent, int child) {
     const HWND childWindow = ToHwnd(child);
+    // The owner change and the frame refresh are both sent to the child's thread. The caller
+    // learns that the change is still to come from ERROR_TIMEOUT.
+    // Written by the thread before it counts as done, read only then.
+    const auto result = std::make_shared<OperationResult>(false, 0, ERROR_TIMEOUT);
+    switch (win32::RunForWindow(childWindow, [parent, child, result] {
+        *result = QuarnelImpl().SetWindowParent(parent, child);
+    })) {
+        case win32::Handed::No:
+            break;
+        case win32::Handed::Done:
+            return *result;
+        case win32::Handed::Late:
+            QLOG(LOG_WARNING) << kUnanswered << child;
+            return OperationResult(false, 0, ERROR_TIMEOUT);
+    }
     // 0 is also the previous owner of a window that had none: only the last-error code
     // tells that apart from a failure, so it is cleared first.
     SetLastError(0);

@@ -4,6 +4,7 @@
 
 #include "core/logging.h"
 #include "core/network_adapter_logic.h"
+#include "impl/off_thread.h"
 #include "impl/win32_bridge.h"
 
 #include <orlix/environment.h>
@@ -41,11 +42,8 @@ void QuarnelImpl::SetUserEnvironment(const std::string& name, const std::string&
         Orlix::Environment::Set(name, value);
         Orlix::WinRegistry key(HKEY_CURRENT_USER, environmentKey, false, false, true);
         key.SetString(name, value);
-        // Running programs (the shell above all) reload their environment block on this.
-        DWORD_PTR ignored = 0;
-        SendMessageTimeoutA(HWND_BROADCAST, WM_SETTINGCHANGE, 0,
-                            reinterpret_cast<LPARAM>("Environment"), SMTO_ABORTIFHUNG, 5000,
-                            &ignored);
+        // Written and set here already; telling the running programs may take seconds.
+        win32::AnnounceEnvironmentChange();
         QLOG(LOG_INFO) << "set success key:" << name << " value:" << value;
     } catch (const std::exception& e) {
         QLOG(LOG_ERROR) << e.what();

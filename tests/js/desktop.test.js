@@ -3,7 +3,7 @@
 // application (another process) and the module's log records.
 const test = require('node:test');
 const assert = require('node:assert/strict');
-const { load, loadTestAddon, startTarget, targetHelper, collectLogs, waitFor, sleep } = require('./support');
+const { load, loadTestAddon, startTarget, targetHelper, collectLogs, waitFor, sleep, nestedSession } = require('./support');
 
 const quarnel = load();
 const logs = collectLogs(quarnel);
@@ -30,15 +30,21 @@ test('display queries report the screen; absolute moves scale onto it', async ()
     [0, 0, 'dx:0 dy:0'],
     [screenWidth / 2, screenHeight / 2, 'dx:32768 dy:32768'],
   ];
+  const measured = [];
   for (const [x, y, line] of rows) {
     const [move, desk] = [since('InputMouseMove'), since('GetDeskRect')];
     assert.equal(quarnel.InputMouseMove(x, y), -1);
     assert.deepEqual(await move(), [line], `${x},${y}`);
-    // The desktop extent is measured for every absolute move.
-    assert.deepEqual(await desk(), [
+    measured.push(await desk());
+  }
+  // The desktop extent is measured by the first move of the process (perhaps an earlier test's)
+  // and kept while the displays stay as they are.
+  if (measured[0].length) {
+    assert.deepEqual(measured[0], [
       `EnumDisplaySettings x:0 y:0 width:${screenWidth} height:${screenHeight}`, `width:${screenWidth} height:${screenHeight}`,
     ]);
   }
+  assert.deepEqual(measured[1], []);
 
   // One argument too few: the TypeError comes before any move.
   const before = cursor();
@@ -179,4 +185,92 @@ test('SetWindowFocusable, SetWindowParent and SetWindowFrontTaskbar change the w
   quarnel.SetWindowFrontTaskbar(owner);
   const line = `MarkFullscreenWindow ret:${underWine ? E_NOTIMPL : '-?\\d+'} hwnd:${owner} fullscreen:1`;
   assert.match((await calls()).join('|'), new RegExp(`^${line}\\|${line}$`));
+});
+
+test('no export waits for a window whose thread has stopped answering; the changes land once it answers', { timeout: 30000 }, async (t) => {
+  const awake = await startTarget([[600, 400, 100, 100]]);
+  t.after(() => awake.stop());
+  // Made last, the stalled windows take the foreground.
+  const target = await startTarget([[50, 400, 200, 100], [300, 400, 200, 100]], ['--stall', '4000']);
+  t.after(() => target.stop());
+  const [stalled, other] = target.hwnds;
+  assert.ok(await waitFor(() => target.lines().includes('stalled'), 5000));
+  const took = {};
+  const timed = (name, call) => {
+    const start = process.hrtime.bigint();
+    const result = call();
+    took[name] = Number(process.hrtime.bigint() - start) / 1e6;
+    return result;
+  };
+  // First: the announcement waited 5 s for such a window, until it counts as hung.
+  timed('SetRunmode', () => quarnel.SetRunmode(`stalled${process.pid}`));
+  timed('SetWindowFocusable', () => quarnel.SetWindowFocusable(stalled, false));
+  const owned = timed('SetWindowParent', () => quarnel.SetWindowParent(other, stalled));
+  timed('SetWindowFocus', () => quarnel.SetWindowFocus(stalled));
+  timed('SetWindowFrontTaskbar', () => quarnel.SetWindowFrontTaskbar(stalled));
+  // The foreground held by a window that does not answer: taking it away waits for nobody.
+  const heldBy = quarnel.GetCurrentForegroundWindow();
+  timed('SetWindowFocus away', () => quarnel.SetWindowFocus(awake.hwnds[0]));
+  let proxy = null;
+  timed('WndProxyCreateProxyWindow', () => quarnel.WndProxyCreateProxyWindow(stalled, 60, 410, 40, 40, (e) => (proxy = e.hwnd)));
+  await waitFor(() => proxy !== null, 1000);
+  if (proxy !== null) timed('WndProxyResizeWindow', () => quarnel.WndProxyResizeWindow(proxy, 70, 420, 30, 30));
+  timed('WndProxyShowFrame', () => quarnel.WndProxyShowFrame());
+  timed('WndProxyHideFrame', () => quarnel.WndProxyHideFrame());
+  timed('WndProxyCloseAllWindow', () => quarnel.WndProxyCloseAllWindow(stalled));
+  t.diagnostic(Object.entries(took).map(([name, ms]) => `${name} ${ms.toFixed(1)} ms`).join(', ') +
+    `; the foreground was ${[stalled, other].includes(heldBy) ? 'the stalled window' : heldBy}`);
+  // A stall detector, not a speed goal: a wait on the window would take seconds.
+  assert.deepEqual(Object.entries(took).filter(([, ms]) => ms >= 1000), []);
+  assert.deepEqual([owned.status, owned.errorCode], [0, 1460]); // ERROR_TIMEOUT: still to come
+  // Made from threads of their own once the window answers again.
+  assert.ok(await waitFor(() => Number(targetHelper('--query-owner', stalled)) === other, 8000), 'owner');
+  assert.ok(await waitFor(() => (Number(targetHelper('--query-exstyle', stalled)) & NOACTIVATE) !== 0, 2000), 'style');
+});
+
+// Wine emulates display modes in a virtual desktop (explorer /desktop=NAME,WxH), where a mode
+// change resizes the desktop as a real one would. The mode it leaves behind is the prefix's
+// (its display registry), so this runs in a nested session with a prefix of its own.
+const modeChanges = `
+  const move = async (x, y) => {
+    const desk = logs.since('QuarnelImpl::GetDeskRect');
+    const result = quarnel.InputMouseMove(x, y);
+    await sleep(100);
+    return [result, support.targetHelper('--query-cursor'), ...(await desk()).filter((l) => l.startsWith('width:'))];
+  };
+  const steps = [await move(512, 384), await move(100, 100)];
+  steps.push(support.targetHelper('--display-mode', '800x600').split(/\\r?\\n/).pop());
+  steps.push(await move(400, 300), await move(700, 500));
+  support.targetHelper('--display-mode', '0x0');
+  return steps;
+`;
+
+test('a display change is seen by the next move', { timeout: 240000 }, async (t) => {
+  const result = await nestedSession(t, { QUARNEL_WINEPREFIX: `${process.env.WINEPREFIX}-modes` }, `
+    const fs = require('node:fs');
+    const { spawn } = require('node:child_process');
+    const [script, output] = [support.tempFile('quarnel-modes') + '.js', support.tempFile('quarnel-modes') + '.json'];
+    fs.writeFileSync(script, \`
+      const support = require(\${JSON.stringify(require.resolve(${JSON.stringify(require.resolve('./support'))}))});
+      const { sleep } = support;
+      const quarnel = support.load();
+      const logs = support.collectLogs(quarnel);
+      (async () => { ${modeChanges.replace(/[`\\$]/g, (c) => '\\' + c)} })().then(
+        (steps) => require('node:fs').writeFileSync(\${JSON.stringify(output)}, JSON.stringify(steps)),
+        (error) => require('node:fs').writeFileSync(\${JSON.stringify(output)}, JSON.stringify(String(error.stack)))).then(() => process.exit(0));
+    \`);
+    const explorer = require('node:path').join(process.env.SystemRoot, 'explorer.exe');
+    const desktop = spawn(explorer, ['/desktop=quarnelmodes,1024x768', process.execPath, script], { stdio: 'ignore' });
+    await support.waitFor(() => fs.existsSync(output), 60000);
+    // The desktop's explorer outlives the program it ran.
+    desktop.kill();
+    const steps = fs.existsSync(output) ? JSON.parse(fs.readFileSync(output, 'utf8')) : 'no result';
+    [script, output].forEach((file) => fs.rmSync(file, { force: true }));
+    return steps;
+  `);
+  assert.deepEqual(result, [
+    [-1, '512,384', 'width:1024 height:768'], [-1, '100,100'],
+    'changed 0',
+    [-1, '400,300', 'width:800 height:600'], [-1, '700,500'],
+  ]);
 });

@@ -27,6 +27,30 @@ test('200 events before the JavaScript thread runs: the newest 128 are called, i
   assert.deepEqual(await post('postKeyEvents', codes, 128), codes.slice(72).map((c) => NAMES[Number(c)]));
 });
 
+test('log records never push window events out: 100 creations amid 300 records, then a flood that says what it lost', async () => {
+  const result = await childResult(`
+    const seen = [];
+    addon.SetLogCallBack((r) => r.content.startsWith('after window ') && seen.push('l' + r.content.slice(13)));
+    addon.test.postWindowsAmidLogs(({ hwnd }) => seen.push('w' + hwnd), 100, 3);
+    await support.waitFor(() => seen.length >= 400, 3000);
+    const flood = [];
+    addon.SetLogCallBack((r) => flood.push(r));
+    addon.test.writeLogs(1, 700);
+    await support.waitFor(() => flood.length >= 512, 3000);
+    await sleep(50);
+    const expected = [];
+    for (let i = 0; i < 100; i++) expected.push('w' + i, 'l' + i, 'l' + i, 'l' + i);
+    out({
+      inOrder: seen.join() === expected.join(),
+      windows: seen.filter((s) => s[0] === 'w').length,
+      flood: flood.length,
+      first: [flood[0].content, flood[0].lost],
+      lostMarks: flood.filter((r) => 'lost' in r).length,
+    });
+  `);
+  assert.deepEqual(result, { inOrder: true, windows: 100, flood: 512, first: ['thread 0 record 188', 188], lostMarks: 1 });
+});
+
 test('a steady stream from a worker arrives whole, whether batches are full or hold one event', { timeout: 60000 }, async () => {
   // The worker keeps at most `window` events in flight and waits for their delivery: one lost
   // wake-up stalls it for good. One in flight makes every batch a single event, so a wake-up

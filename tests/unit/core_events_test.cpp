@@ -7,6 +7,8 @@
 
 #include <memory>
 #include <numeric>
+#include <sstream>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -80,6 +82,90 @@ TEST(BoundedQueue, SwapHandsOverAWholeBatch) {
     EXPECT_EQ(Drain(batch), Range(2, 6));
     EXPECT_EQ(Drain(pending), std::vector<int>{9});
     EXPECT_EQ(pending.capacity(), 4u);
+}
+
+// Pushes the words of `script` in order, "e…" to the event lane and "l…" to the log lane, and
+// returns what comes out: each item, a log record after a gap with "+" and the count lost, then
+// "/" and the dropped items.
+std::string RunLanes(napi::two_lane_queue<std::string>& queue, const std::string& script) {
+    using lane = napi::two_lane_queue<std::string>::lane;
+    std::istringstream words(script);
+    std::string dropped;
+    for (std::string word; words >> word;) {
+        std::string gone;
+        if (queue.push(word, word[0] == 'l' ? lane::log : lane::event, gone)) {
+            dropped += " " + gone;
+        }
+    }
+    std::string out;
+    uint32_t lost = 0;
+    for (std::string item; queue.pop(item, lost);) {
+        out += (out.empty() ? "" : " ") + item + (lost != 0 ? "+" + std::to_string(lost) : "");
+    }
+    return out + " /" + dropped;
+}
+
+TEST(TwoLaneQueue, LogRecordsNeverPushOutEventsAndBothKeepTheirOrder) {
+    // event capacity, log capacity, pushed, delivered / dropped
+    struct Row {
+        uint32_t events, logs;
+        const char* pushed;
+        const char* expected;
+    } rows[] = {
+        {2, 2, "e1 l1 e2 l2", "e1 l1 e2 l2 /"},
+        // a flood of records behind an event: the event stays, the oldest records go
+        {2, 2, "e1 l1 l2 l3 l4 e2", "e1 l3+2 l4 e2 / l1 l2"},
+        // among events it is still the oldest that goes, whatever records sit between
+        {2, 4, "e1 l1 e2 e3 l2", "l1 e2 e3 l2 / e1"},
+        {1, 1, "l1 e1 l2 e2", "l2+1 e2 / l1 e1"},
+        {4, 4, "", " /"},
+    };
+    for (const Row& row : rows) {
+        napi::two_lane_queue<std::string> queue(row.events, row.logs);
+        EXPECT_EQ(RunLanes(queue, row.pushed), row.expected) << row.pushed;
+    }
+
+    // 100 window events each followed by three records, then a burst of 600 more records:
+    // every event arrives, and only the oldest records were given up.
+    napi::two_lane_queue<std::string> queue(128, 512);
+    std::string script;
+    for (int i = 0; i < 100; ++i) {
+        script += " e" + std::to_string(i) + " la lb lc";
+    }
+    for (int i = 0; i < 600; ++i) {
+        script += " lz";
+    }
+    const std::string out = RunLanes(queue, script);
+    std::string events;
+    std::istringstream words(out.substr(0, out.find(" /")));
+    int logs = 0;
+    for (std::string word; words >> word;) {
+        if (word[0] == 'e') {
+            events += word;
+        } else {
+            ++logs;
+        }
+    }
+    std::string expected;
+    for (int i = 0; i < 100; ++i) {
+        expected += "e" + std::to_string(i);
+    }
+    EXPECT_EQ(events, expected);
+    EXPECT_EQ(logs, 512);
+    // 900 records in 512 slots: the 388 oldest went, all of them before the first kept one.
+    EXPECT_NE(out.find("lz+388"), std::string::npos);
+}
+
+TEST(TwoLaneQueue, TheLostCountTravelsWithTheSwappedBatch) {
+    napi::two_lane_queue<std::string> pending(2, 1);
+    napi::two_lane_queue<std::string> batch(2, 1);
+    using lane = napi::two_lane_queue<std::string>::lane;
+    std::string gone;
+    for (const char* log : {"l1", "l2", "l3"}) pending.push(log, lane::log, gone);
+    pending.swap(batch);
+    pending.push("l4", lane::log, gone);
+    EXPECT_EQ(RunLanes(batch, ""), "l3+2 /");
+    EXPECT_EQ(RunLanes(pending, ""), "l4 /");
 }
 
 TEST(Lifecycle, OnlyMovesForwardAndEachStageAllowsLess) {

@@ -115,6 +115,26 @@ napi_value PostTouchEvent(napi_env env, napi_callback_info info) {
     return nullptr;
 }
 
+// postWindowsAmidLogs(callback, windows, logsEach): a worker thread posts `windows` creation
+// events (handles 0, 1, ...), each followed by `logsEach` log records, and is joined first.
+napi_value PostWindowsAmidLogs(napi_env env, napi_callback_info info) {
+    napi_value argv[3];
+    Args(env, info, argv);
+    QuarnelAddon& addon = Addon(env);
+    auto callback = Hold(kProxy, env, argv[0]);
+    const int windows = napi::get_int32(env, argv[1]);
+    const int logsEach = napi::get_int32(env, argv[2]);
+    std::thread([&addon, callback, windows, logsEach] {
+        for (int hwnd = 0; hwnd < windows; ++hwnd) {
+            addon.OnProxyWindowCreated(callback, hwnd);
+            for (int i = 0; i < logsEach; ++i) {
+                QLOG(LOG_INFO) << "after window " << hwnd;
+            }
+        }
+    }).join();
+    return nullptr;
+}
+
 // writeLogs(threads, perThread): worker threads write log records at once.
 napi_value WriteLogs(napi_env env, napi_callback_info info) {
     napi_value argv[2];
@@ -361,6 +381,7 @@ const ExportRow kTestExports[] = {
     {"postProxyEvent", PostProxyEvent},
     {"postTouchEvent", PostTouchEvent},
     {"writeLogs", WriteLogs},
+    {"postWindowsAmidLogs", PostWindowsAmidLogs},
     {"hookTouchEvent", HookTouchEvent},
     {"releaseOnWorker", ReleaseOnWorker},
     {"startBackgroundPosting", StartBackgroundPosting},
