@@ -16,6 +16,8 @@ function(quarnel_delay_import name)
   set(dir ${CMAKE_BINARY_DIR}/delay)
   set(def ${dir}/${name}.def)
   set(lib ${dir}/lib${name}_delay.a)
+  # Read when configuring: an edit of the list has to configure again.
+  set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/cmake/delay/${name}.def)
   file(READ ${CMAKE_SOURCE_DIR}/cmake/delay/${name}.def text)
   if(CMAKE_SIZEOF_VOID_P EQUAL 8)
     string(REGEX REPLACE "@[0-9]+" "" text "${text}")
@@ -29,7 +31,7 @@ function(quarnel_delay_import name)
     COMMAND ${CMAKE_COMMAND} -E rm -f ${lib}
     COMMAND ${QUARNEL_DLLTOOL} ${kill_at} --input-def ${def} --dllname ${name}.dll --output-delaylib ${lib}
     COMMAND ${QUARNEL_AR} rs ${lib} $<TARGET_OBJECTS:quarnel_delay_loader>
-    DEPENDS ${CMAKE_SOURCE_DIR}/cmake/delay/${name}.def quarnel_delay_loader $<TARGET_OBJECTS:quarnel_delay_loader>
+    DEPENDS ${def} quarnel_delay_loader $<TARGET_OBJECTS:quarnel_delay_loader>
     COMMAND_EXPAND_LISTS
     VERBATIM)
   add_custom_target(quarnel_delay_${name}_lib DEPENDS ${lib})
