@@ -301,7 +301,8 @@ napi_value QuarnelAddon::OnProcessExit(napi_env, napi_callback_info) noexcept {
         addon->stopped = true;
         try {
             addon->StopComponents();
-            win32::WindowThreads::WaitForExitOfAll(kThreadExitWait);
+            win32::WindowThreads::WaitForExitOfAll(kThreadExitWait,
+                                                   win32::WindowThreads::Then::ParkWindowChanges);
         } catch (...) {
         }
     }

@@ -223,7 +223,7 @@ void WindowThreads::WaitForExit() {
     AwaitExits({}, false);
 }
 
-bool WindowThreads::WaitForExitOfAll(std::chrono::milliseconds timeout) {
+bool WindowThreads::WaitForExitOfAll(std::chrono::milliseconds timeout, Then then) {
     const auto deadline = std::chrono::steady_clock::now() + timeout;
     bool all = true;
     {
@@ -231,6 +231,9 @@ bool WindowThreads::WaitForExitOfAll(std::chrono::milliseconds timeout) {
         for (WindowThreads* kind : kinds().all) {
             all = kind->AwaitExits(deadline, true) && all;
         }
+    }
+    if (then == Then::Return) {
+        return all;
     }
     const auto remaining = std::chrono::duration_cast<std::chrono::milliseconds>(
         deadline - std::chrono::steady_clock::now());

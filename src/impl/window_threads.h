@@ -115,8 +115,11 @@ public:
     // of the exit. Never under the loader lock: the system's thread exit needs it.
     bool WaitForExit(std::chrono::milliseconds timeout);
     void WaitForExit();
-    // WaitForExit for every kind, then ParkWindowChanges, within one bound.
-    static bool WaitForExitOfAll(std::chrono::milliseconds timeout);
+    // WaitForExit for every kind within one bound, then (at the process's exit only: nothing
+    // can make a window afterwards) ParkWindowChanges within what is left of it. A new module
+    // instance that takes over waits without parking: its own windows come next.
+    enum class Then { Return, ParkWindowChanges };
+    static bool WaitForExitOfAll(std::chrono::milliseconds timeout, Then then = Then::Return);
 
 private:
     static DWORD WINAPI Entry(LPVOID parameter) noexcept;
