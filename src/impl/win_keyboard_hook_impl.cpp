@@ -301,23 +301,23 @@ void WinKeyboardHookImpl::StopHook() {
 
 LRESULT CALLBACK WinKeyboardHookImpl::KeyboardProc(int nCode, WPARAM wParam,
                                                    LPARAM lParam) noexcept {
-    // Every key on the desktop waits for this procedure: the event goes on to the next hook
-    // first, and the report after it waits for nothing (a push into the event queue, whose
-    // lock the JavaScript thread holds for a swap only, and a wake-up) and allocates nothing.
-    const LRESULT next = CallNextHookEx(nullptr, nCode, wParam, lParam);
+    // Every key on the desktop waits for this procedure, so the report waits for nothing (a
+    // push into the event queue, whose lock the JavaScript thread holds for a swap only, and a
+    // wake-up) and allocates nothing. It goes before the rest of the chain: the JavaScript
+    // thread then wakes while the chain is walked (under Wine each step is a server round
+    // trip) instead of after it.
     const auto* event = reinterpret_cast<const KBDLLHOOKSTRUCT*>(lParam);
-    if (event == nullptr) {
-        return next;
-    }
-    watch = hookwatch::HookEvent(watch, event->time, Now());
-    if (const auto key = ReportedKeyCode(static_cast<uint32_t>(wParam), event->vkCode)) {
-        try {
-            NotifyKey(*key);
-        } catch (...) {
-            // The key went on; only its report is lost.
+    if (nCode == HC_ACTION && event != nullptr) {
+        watch = hookwatch::HookEvent(watch, event->time, Now());
+        if (const auto key = ReportedKeyCode(static_cast<uint32_t>(wParam), event->vkCode)) {
+            try {
+                NotifyKey(*key);
+            } catch (...) {
+                // The key goes on; only its report is lost.
+            }
         }
     }
-    return next;
+    return CallNextHookEx(nullptr, nCode, wParam, lParam);
 }
 
 void WinKeyboardHookImpl::NotifyKey(int key) {
