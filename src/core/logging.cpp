@@ -7,8 +7,7 @@ LogRecord::~LogRecord() {
         return;
     }
     try {
-        const std::string text = stream_.str();
-        sink_(file_.c_str(), line_, func_.c_str(), severity_, text.c_str());
+        sink_(file_.c_str(), line_, func_.c_str(), severity_, stream_.str().c_str());
     } catch (...) {
         // A record that cannot be delivered is lost; logging never throws into its caller.
     }

@@ -1,9 +1,9 @@
 #pragma once
 
 #include "core/function_name.h"
+#include "core/log_text.h"
 
 #include <atomic>
-#include <sstream>
 #include <string>
 
 enum LogSeverity : int { LOG_INFO = 1, LOG_WARNING = 2, LOG_ERROR = 3 };
@@ -24,7 +24,7 @@ public:
     LogRecord(const LogRecord&) = delete;
     LogRecord& operator=(const LogRecord&) = delete;
 
-    std::ostringstream& stream() { return stream_; }
+    LogText& stream() { return stream_; }
 
 private:
     std::string file_;
@@ -32,7 +32,7 @@ private:
     int severity_;
     int line_;
     LogSink sink_;
-    std::ostringstream stream_;
+    LogText stream_;
 };
 
 // An error code is read first, before the record is built (building it allocates and may

@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <mutex>
+#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -97,6 +98,32 @@ TEST_F(Logging, ThreadsLogWhileTheSinkChanges) {
         EXPECT_EQ(record.text.rfind("thread ", 0), 0u) << record.text;
     }
     EXPECT_LE(captured.size() + otherSinkCalls.load(), 8000u);
+}
+
+}  // namespace
+
+namespace {
+
+// Records read as they did when a standard stream built them.
+template <typename... Values>
+void ExpectStreamText(const Values&... values) {
+    LogText text;
+    std::ostringstream stream;
+    ((text << values), ...);
+    ((stream << values), ...);
+    EXPECT_EQ(text.str(), stream.str());
+}
+
+TEST(LogText, ShowsTextAndNumbersAsAStreamDoes) {
+    ExpectStreamText("err:", 5, " hWnd:", -2147483647 - 1, std::string(" s"), 'c');
+    ExpectStreamText(0u, 4294967295u, 18446744073709551615ull, -9223372036854775807ll - 1,
+                     static_cast<short>(-3), static_cast<unsigned short>(65535), 1234567L);
+    ExpectStreamText(static_cast<unsigned char>('A'), static_cast<signed char>('z'), true, false);
+    ExpectStreamText(0.1, 1e20, 123456789.0, -2.5, 1e-7, 100.0, 0.0);
+    int onStack = 0;
+    ExpectStreamText(static_cast<const void*>(&onStack), static_cast<void*>(nullptr), L"wide");
+    enum Unscoped { kSeven = 7 };
+    ExpectStreamText(kSeven);
 }
 
 }  // namespace

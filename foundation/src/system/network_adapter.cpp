@@ -4,7 +4,6 @@
 #include <utility>
 
 #include <orlix/detail/network_adapter_rules.h>
-#include <orlix/format.h>
 
 namespace Orlix {
 
@@ -15,13 +14,18 @@ std::string NetworkAdapter::MacText(const std::string& separator) const {
     if (!macAddress_) {
         return std::string();
     }
-    std::string format = "%02?X";
-    for (int i = 1; i < 6; ++i) {
-        format += separator + "%02?X";
-    }
-    const MacAddress& mac = *macAddress_;
+    // Formatted by hand: the general formatter's streams would bring their locale machinery
+    // into every module that shows a MAC address.
+    static const char kHex[] = "0123456789ABCDEF";
     std::string text;
-    Format(text, format, mac[0], mac[1], mac[2], mac[3], mac[4], mac[5]);
+    for (std::size_t i = 0; i < macAddress_->size(); ++i) {
+        if (i > 0) {
+            text += separator;
+        }
+        const unsigned byte = (*macAddress_)[i];
+        text += kHex[byte >> 4];
+        text += kHex[byte & 0x0F];
+    }
     return text;
 }
 
