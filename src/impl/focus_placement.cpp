@@ -10,6 +10,8 @@
 
 #include <shobjidl.h>
 
+#include <atomic>
+#include <cstdint>
 #include <memory>
 
 namespace {
@@ -26,9 +28,21 @@ BOOL RefreshFrame(HWND hwnd) {
                         SWP_NOSIZE | SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_FRAMECHANGED);
 }
 
+// Focus requests made so far: the foreground goes to the window asked for last, also when an
+// earlier request still waits for a window that does not answer (and would land after it).
+std::atomic<uint64_t> focusRequests{0};
+
 }  // namespace
 
 void QuarnelImpl::SetWindowFocus(int hwnd) {
+    SetWindowFocus(hwnd, ++focusRequests);
+}
+
+void QuarnelImpl::SetWindowFocus(int hwnd, uint64_t request) {
+    if (request != focusRequests.load()) {
+        QLOG(LOG_INFO) << "focus request for hwnd:" << hwnd << " dropped: a later one was made";
+        return;
+    }
     switch (DecideFocusStart(hwnd, win32::HandleNumber(GetForegroundWindow()))) {
         case FocusStart::InvalidHandle:
             QLOG(LOG_ERROR) << "invalid hwnd";
@@ -41,7 +55,8 @@ void QuarnelImpl::SetWindowFocus(int hwnd) {
     }
     const HWND window = ToHwnd(hwnd);
     // Bringing a window to the top waits for its thread.
-    switch (win32::RunForWindow(window, [hwnd] { QuarnelImpl().SetWindowFocus(hwnd); })) {
+    switch (win32::RunForWindow(window,
+                                [hwnd, request] { QuarnelImpl().SetWindowFocus(hwnd, request); })) {
         case win32::Handed::No:
             break;
         case win32::Handed::Done:

@@ -39,6 +39,10 @@ public:
     std::vector<std::string> GetMacAddresses();
 
 private:
+    // SetWindowFocus as the request numbered `request` of all made in this process: a request
+    // that waited for its window is dropped once a later one has been made.
+    void SetWindowFocus(int hwnd, uint64_t request);
+
     // Launch registry: the id of the last process started for each program path, keyed by
     // the path exactly as the caller spelled it.
     std::map<std::string, uint32_t> launchedPids_;

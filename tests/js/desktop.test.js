@@ -226,6 +226,8 @@ test('no export waits for a window whose thread has stopped answering; the chang
   // Made from threads of their own once the window answers again.
   assert.ok(await waitFor(() => Number(targetHelper('--query-owner', stalled)) === other, 8000), 'owner');
   assert.ok(await waitFor(() => (Number(targetHelper('--query-exstyle', stalled)) & NOACTIVATE) !== 0, 2000), 'style');
+  // The focus asked for last holds: the earlier request, which waited for the stalled window, is dropped.
+  assert.equal(Number(targetHelper('--query-foreground')), awake.hwnds[0]);
 });
 
 // Wine emulates display modes in a virtual desktop (explorer /desktop=NAME,WxH), where a mode
