@@ -1,7 +1,6 @@
 #include "core/bounded_queue.h"
 #include "core/function_name.h"
 #include "core/lifecycle.h"
-#include "core/touch_point.h"
 
 #include <gtest/gtest.h>
 
@@ -210,14 +209,6 @@ TEST(Lifecycle, OnlyMovesForwardAndEachStageAllowsLess) {
         thread.join();
     }
     EXPECT_EQ(raced.stage(), Stage::Detached);
-}
-
-TEST(TouchPointsJson, MembersSortedAndEmptyListIsNull) {
-    TouchPoint big{TouchPoint::Move, -30, 40, 4294967295u, 4000000000u};
-    EXPECT_EQ(TouchPointsJson({{TouchPoint::Down, 10, 20, 1, 5}, big}),
-              R"([{"id":1,"time":5,"touchType":0,"x":10,"y":20},)"
-              R"({"id":4294967295,"time":4000000000,"touchType":2,"x":-30,"y":40}])");
-    EXPECT_EQ(TouchPointsJson({}), "null");
 }
 
 TEST(ShortFunctionName, GivesTheShortCompilerForm) {
