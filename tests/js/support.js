@@ -281,7 +281,6 @@ module.exports = {
   startTarget,
   targetFor,
   targetHelper,
-  runProgram,
   runScript,
   childResult,
   assertCleanExits,
