@@ -3,7 +3,7 @@
 // application (another process) and the module's log records.
 const test = require('node:test');
 const assert = require('node:assert/strict');
-const { load, loadTestAddon, startTarget, targetHelper, collectLogs, waitFor, sleep, nestedSession } = require('./support');
+const { load, loadTestAddon, startTarget, targetFor, targetHelper, collectLogs, waitFor, sleep, nestedSession } = require('./support');
 
 const quarnel = load();
 const logs = collectLogs(quarnel);
@@ -56,8 +56,7 @@ test('display queries report the screen; absolute moves scale onto it', async ()
 });
 
 test('mouse moves and clicks land in another process at the right client point', async (t) => {
-  const target = await startTarget([[200, 150, 400, 300]]);
-  t.after(() => target.stop());
+  const target = await targetFor(t, [[200, 150, 400, 300]]);
   let landed;
   // Exactly on the pixel, also where the scaling does not divide evenly.
   for (const [x, y] of [[300, 250], [201, 151], [599, 449], [455, 300], [333, 167]]) {
@@ -86,8 +85,7 @@ test('mouse moves and clicks land in another process at the right client point',
 });
 
 test('SetWindowFocus moves the foreground to a window of another process', async (t) => {
-  const target = await startTarget([[50, 50, 200, 150], [300, 50, 200, 150]]);
-  t.after(() => target.stop());
+  const target = await targetFor(t, [[50, 50, 200, 150], [300, 50, 200, 150]]);
   const [first, second] = target.hwnds;
 
   // The target's second window opened last and is in the foreground: start with the first.
@@ -129,8 +127,7 @@ test('SetWindowFocus moves the foreground to a window of another process', async
 });
 
 test('input and focus for a process of the same integrity carry no warning', async (t) => {
-  const target = await startTarget([[50, 300, 200, 150]]);
-  t.after(() => target.stop());
+  const target = await targetFor(t, [[50, 300, 200, 150]]);
   const [host, other] = loadTestAddon().test.integrityLevels(target.hwnds[0]);
   // Both read from real tokens (Wine gives every process the same level).
   assert.ok(host >= 0x1000 && other === host, `levels ${host} ${other}`);
@@ -142,8 +139,7 @@ test('input and focus for a process of the same integrity carry no warning', asy
 });
 
 test('SetWindowFocusable, SetWindowParent and SetWindowFrontTaskbar change the windows and log', async (t) => {
-  const target = await startTarget([[50, 400, 200, 100], [300, 400, 200, 100]]);
-  t.after(() => target.stop());
+  const target = await targetFor(t, [[50, 400, 200, 100], [300, 400, 200, 100]]);
   const [owner, child] = target.hwnds;
 
   // WS_EX_NOACTIVATE is set and cleared, never toggled; the other bits stay, and so does the
@@ -188,11 +184,9 @@ test('SetWindowFocusable, SetWindowParent and SetWindowFrontTaskbar change the w
 });
 
 test('no export waits for a window whose thread has stopped answering; the changes land once it answers', { timeout: 30000 }, async (t) => {
-  const awake = await startTarget([[600, 400, 100, 100]]);
-  t.after(() => awake.stop());
+  const awake = await targetFor(t, [[600, 400, 100, 100]]);
   // Made last, the stalled windows take the foreground.
-  const target = await startTarget([[50, 400, 200, 100], [300, 400, 200, 100]], ['--stall', '4000']);
-  t.after(() => target.stop());
+  const target = await targetFor(t, [[50, 400, 200, 100], [300, 400, 200, 100]], ['--stall', '4000']);
   const [stalled, other] = target.hwnds;
   assert.ok(await waitFor(() => target.lines().includes('stalled'), 5000));
   const took = {};

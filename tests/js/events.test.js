@@ -74,9 +74,11 @@ test('proxy window and touch tasks carry their payloads', async () => {
   // The handle goes unsigned, as the only member.
   const [unsigned] = await post('postProxyEvent', -1);
   assert.deepEqual([unsigned, Object.keys(unsigned)], [{ hwnd: 4294967295 }, ['hwnd']]);
-  // Touch points as the JSON text the native tests check, under one member.
-  assert.deepEqual(await post('postTouchEvent', ['0', '10', '20', '1', '5']),
-    [{ points: '[{"id":1,"time":5,"touchType":0,"x":10,"y":20}]' }]);
+  // Touch points as compact JSON text with sorted members, ids and times unsigned, under one
+  // member; no point at all is null.
+  assert.deepEqual(await post('postTouchEvent', ['0', '10', '20', '1', '5', '2', '-30', '40', '4294967295', '4000000000']),
+    [{ points: '[{"id":1,"time":5,"touchType":0,"x":10,"y":20},{"id":4294967295,"time":4000000000,"touchType":2,"x":-30,"y":40}]' }]);
+  assert.deepEqual(await post('postTouchEvent', []), [{ points: 'null' }]);
 });
 
 test('a callback that throws does not stop later events', async () => {

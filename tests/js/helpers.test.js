@@ -3,7 +3,7 @@
 const test = require('node:test');
 const assert = require('node:assert/strict');
 const path = require('node:path');
-const { startTarget, targetHelper, repo, waitFor } = require('./support');
+const { targetFor, targetHelper, repo, waitFor } = require('./support');
 
 const helpers = require(path.join(repo, 'lib', 'helpers.js'));
 const quarnel = require(repo);
@@ -18,8 +18,7 @@ test('handleFromBuffer reads the signed 32-bit handle of an Electron handle buff
 });
 
 test('createProxyWindow resolves with a live proxy, rejects wrong arguments at once, times out on a non-window and closes a late proxy', async (t) => {
-  const target = await startTarget([[60, 60, 400, 300]]);
-  t.after(() => target.stop());
+  const target = await targetFor(t, [[60, 60, 400, 300]]);
   const parent = target.hwnds[0];
   const rect = { x: 100, y: 100, width: 120, height: 80 };
   const proxy = await helpers.createProxyWindow(parent, rect);
@@ -60,8 +59,7 @@ test('createProxyWindow resolves with a live proxy, rejects wrong arguments at o
 });
 
 test('focusWindow tells the truth 100 times of 100, whether the window can take the focus or not', { timeout: 240000 }, async (t) => {
-  const target = await startTarget([[60, 60, 200, 150], [300, 60, 200, 150], [540, 60, 200, 150]]);
-  t.after(() => target.stop());
+  const target = await targetFor(t, [[60, 60, 200, 150], [300, 60, 200, 150], [540, 60, 200, 150]]);
   const [focusable, noActivate, other] = target.hwnds;
   quarnel.SetWindowFocusable(noActivate, false);
   const kinds = { focusable, noActivate, noWindow: 0x7ffffff0 };

@@ -8,7 +8,7 @@ const fs = require('node:fs');
 const path = require('node:path');
 const { pathToFileURL } = require('node:url');
 const { spawn } = require('node:child_process');
-const { repo, tempFile, startTarget, targetHelper, waitFor } = require('./support');
+const { repo, tempFile, targetFor, targetHelper, waitFor } = require('./support');
 
 const examples = [...fs.readFileSync(path.join(repo, 'README.md'), 'utf8').matchAll(/^```(js|mjs)\n([\s\S]*?)^```$/gm)]
   .map(([, kind, source]) => ({ kind, source }));
@@ -72,8 +72,7 @@ test('every plain README example, CommonJS and ES module, runs to its end withou
 });
 
 test('the Electron example focuses its window, answers IPC, lays a proxy over the other app, hears keys and quits', async (t) => {
-  const target = await startTarget([[40, 40, 500, 400], [600, 40, 500, 400]]);
-  t.after(() => target.stop());
+  const target = await targetFor(t, [[40, 40, 500, 400], [600, 40, 500, 400]]);
   const [own, other] = target.hwnds;
   const quitFile = tempFile('quarnel-quit');
   target.clearLog();
@@ -114,8 +113,7 @@ test('the Electron example focuses its window, answers IPC, lays a proxy over th
 });
 
 test('the keyboard listener and verified-focus examples do what they print', async (t) => {
-  const target = await startTarget([[40, 40, 300, 200]]);
-  t.after(() => target.stop());
+  const target = await targetFor(t, [[40, 40, 300, 200]]);
 
   const listener = startExample({ source: exampleFile('keyboard-listener.js') });
   assert.ok(await waitFor(() => listener.output.includes('listening')), listener.output);

@@ -5,33 +5,16 @@ const { targetAppPath, assertCleanExits } = require('./support');
 
 // A process must end cleanly, with code 0 and no hang, whatever it left running and whichever
 // way it ends: by process.exit or by running dry, at once or a little later, with or without
-// ProgramWillQuit. Each set-up runs 20 times through those ways.
+// ProgramWillQuit. Each set-up runs 20 times through those ways. Worker threads posting, every
+// callback set, and proxies with frames over another process are the exit stress's set-up
+// (exit-stress.test.js).
 const setups = {
-  'worker threads posting events and log records, callbacks set': `
-    let delivered = 0;
-    quarnel.SetLogCallBack(() => delivered++);
-    quarnel.WndProxySetFocusCB(() => {});
-    addon.SetLogCallBack(() => delivered++);
-    addon.test.startBackgroundPosting(() => delivered++, 4);
-    if (!(await support.waitFor(() => delivered > 0, 2000))) throw new Error('nothing delivered');`,
   'the keyboard hook installed, sometimes with keys coming in': `
     quarnel.HookKeyboardEvent(() => {});
     if (Math.floor(run / 4) % 2) {
       require('node:child_process').spawn(${JSON.stringify(targetAppPath)}, ['--send-keys', '0x25,0x26,0x27,0x28'],
         { stdio: 'ignore' }).unref();
     }`,
-  'proxies and a frame open over another process': `
-    // The target outlives this process a little and then ends by itself.
-    const target = await support.startTarget([[50, 50, 300, 300]], ['--exit-after', '4000']);
-    const created = [];
-    quarnel.WndProxySetFocusCB(() => {});
-    quarnel.WndProxySetWindowCloseCB(() => {});
-    for (let i = 0; i < 3; i++) {
-      quarnel.WndProxyCreateProxyWindow(target.hwnds[0], 60 + 60 * i, 60, 50, 50, (p) => created.push(p));
-    }
-    await support.waitFor(() => created.length === 3);
-    quarnel.WndProxyShowFrame();
-    target.child.unref();`,
   // The module stops its threads in its own exit listener: exports called after that, from a
   // listener added later, must find nothing to use and do nothing.
   'exports called from a later exit listener': `

@@ -92,41 +92,53 @@ async function startTarget(rects, extraArgs = []) {
   return target;
 }
 
+// startTarget's target, stopped once the test `t` has ended.
+async function targetFor(t, rects, extraArgs) {
+  const target = await startTarget(rects, extraArgs);
+  t.after(() => target.stop());
+  return target;
+}
+
 // Runs the target application in one of its helper modes and returns its stdout.
 function targetHelper(...args) {
   return (spawnSync(targetAppPath, args.map(String), { encoding: 'utf8' }).stdout || '').trim();
 }
 
-// Runs `source` in a child node.exe (or `execPath`, a copy of it) and resolves with
-// { code, signal, output, timedOut, hang }.
-// `onTimeout(pid)` runs before a child that overran its time is killed (to record where it
-// hangs); whatever it resolves with comes back as `hang`.
-function runScript(source, { timeoutMs = 20000, env = {}, execPath = process.execPath, cwd, onTimeout } = {}) {
-  const file = tempFile('quarnel-script') + '.js';
-  fs.writeFileSync(file, source);
+// Runs a program and resolves with { code, signal, output, timedOut, hang }. `onTimeout(pid)`
+// runs before a child that overran its time is killed (to record where it hangs); whatever it
+// resolves with comes back as `hang`. A process that hangs inside its exit may not end when
+// killed either: it is then given up after a grace period.
+function runProgram(file, args, { timeoutMs = 20000, env = process.env, cwd, onTimeout } = {}) {
   return new Promise((resolve) => {
-    const child = spawn(execPath, [file], {
-      cwd,
-      env: { ...process.env, ...env, QUARNEL_MODULE: modulePath, QUARNEL_TEST_ADDON: testAddonPath },
-      stdio: ['ignore', 'pipe', 'pipe'],
-    });
+    const child = spawn(file, args, { cwd, env, stdio: ['ignore', 'pipe', 'pipe'] });
     let output = '';
     child.stdout.on('data', (d) => (output += d));
     child.stderr.on('data', (d) => (output += d));
-    let timedOut = false;
-    let hang;
+    let timedOut = false, hang, grace;
+    const done = (code, signal) => {
+      clearTimeout(timer);
+      clearTimeout(grace);
+      resolve({ code, signal, output, timedOut, hang });
+    };
     const timer = setTimeout(async () => {
       timedOut = true;
       if (onTimeout) hang = await Promise.resolve(onTimeout(child.pid)).catch((e) => String(e));
       child.kill();
+      grace = setTimeout(() => done(null, null), 5000);
     }, timeoutMs);
     // 'close', not 'exit': the child's output may still be on its way when it has exited.
-    child.on('close', (code, signal) => {
-      clearTimeout(timer);
-      fs.rmSync(file, { force: true });
-      resolve({ code, signal, output, timedOut, hang });
-    });
+    child.on('close', done);
   });
+}
+
+// Runs `source` in a child node.exe (or `execPath`, a copy of it) that finds the module and the
+// test add-on in QUARNEL_MODULE and QUARNEL_TEST_ADDON; options and result as runProgram's.
+function runScript(source, { env = {}, execPath = process.execPath, ...options } = {}) {
+  const file = tempFile('quarnel-script') + '.js';
+  fs.writeFileSync(file, source);
+  return runProgram(execPath, [file], {
+    ...options, env: { ...process.env, ...env, QUARNEL_MODULE: modulePath, QUARNEL_TEST_ADDON: testAddonPath },
+  }).finally(() => fs.rm(file, { force: true }, () => {}));
 }
 
 // Runs `body` in an async function in a child node.exe that has `quarnel`, `addon`, `sleep`,
@@ -232,6 +244,33 @@ async function nestedSession(t, env, body) {
   return JSON.parse((/^RESULT (.*)$/m.exec(text) || assert.fail(text))[1]);
 }
 
+// A stress script's command line: `--name value` for each option of `defaults` (a number, a
+// list separated by commas, or a string) and `--name` alone for a flag (false by default).
+function parseOptions(argv, defaults) {
+  const options = { ...defaults };
+  for (let i = 0; i < argv.length; i++) {
+    const name = argv[i].replace(/^--/, '');
+    if (!argv[i].startsWith('--') || !(name in defaults)) throw new Error(`unknown argument ${argv[i]}`);
+    const value = defaults[name];
+    options[name] = value === false ? true : typeof value === 'number' ? Number(argv[++i])
+      : Array.isArray(value) ? String(argv[++i]).split(',') : argv[++i];
+  }
+  if (!(options.runs > 0)) throw new Error('--runs needs a positive number');
+  return options;
+}
+
+// Runs a stress from its command line: prints each run's line, then the report; the exit code
+// is 1 when `failed(result)`, 2 when the stress itself failed.
+function runStress(run, report, failed, options, print = (line) => console.log(line)) {
+  run({ ...options, print }).then((result) => {
+    print(report(result));
+    process.exitCode = failed(result) ? 1 : 0;
+  }, (error) => {
+    console.log(error.stack);
+    process.exitCode = 2;
+  });
+}
+
 module.exports = {
   repo,
   targetAppPath,
@@ -240,6 +279,7 @@ module.exports = {
   tempFile,
   readyLine,
   startTarget,
+  targetFor,
   targetHelper,
   runScript,
   childResult,
@@ -249,6 +289,8 @@ module.exports = {
   canRunUnix,
   runUnix,
   nestedSession,
+  parseOptions,
+  runStress,
   load: () => require(modulePath),
   loadTestAddon: () => require(testAddonPath),
 };

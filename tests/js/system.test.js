@@ -24,14 +24,9 @@ function targetCopy(name) {
 }
 test.after(() => fs.rmSync(scratch, { recursive: true, force: true }));
 
-function alive(pid) {
-  try {
-    process.kill(pid, 0);
-    return true;
-  } catch {
-    return false;
-  }
-}
+const alive = (pid) => {
+  try { return process.kill(pid, 0); } catch { return false; }
+};
 const samePath = (a, b) => path.resolve(a).toLowerCase() === path.resolve(b).toLowerCase();
 
 test('StartProcess keeps one instance of a program and ends strays', async (t) => {

@@ -1,7 +1,7 @@
 'use strict';
 const test = require('node:test');
 const assert = require('node:assert/strict');
-const { loadTestAddon, startTarget, collectLogs, targetHelper, sleep } = require('./support');
+const { loadTestAddon, targetFor, collectLogs, targetHelper, sleep } = require('./support');
 
 // Touch cannot be injected under Wine, so these tests drive the window's registration; the
 // mapping of touch records is covered by the native tests. Wine 8 refuses the registration
@@ -12,8 +12,7 @@ const wine = targetHelper('--query-wine');
 const refusesTouch = /^[1-8]\./.test(wine);
 
 test(`over a target window the touch window thread registers for touch, or reports the refusal (Wine ${wine})`, async (t) => {
-  const target = await startTarget([[500, 300, 240, 160]]);
-  t.after(() => target.stop());
+  const target = await targetFor(t, [[500, 300, 240, 160]]);
   assert.throws(() => addon.test.hookTouchEvent(target.hwnds[0]), { name: 'TypeError', code: 'ARGUMENTS_LENGTH_ERROR' });
   const events = [];
   addon.test.hookTouchEvent(target.hwnds[0], (event) => events.push(event));

@@ -91,18 +91,6 @@ function threadsOf(pid) {
   });
 }
 
-function parseArgs(argv) {
-  const options = { runs: 18, endings: Object.keys(ENDINGS) };
-  for (let i = 0; i < argv.length; i++) {
-    if (argv[i] === '--runs') options.runs = Number(argv[++i]);
-    else if (argv[i] === '--endings') options.endings = argv[++i].split(',');
-    else throw new Error(`unknown argument ${argv[i]}`);
-  }
-  for (const name of options.endings) if (!ENDINGS[name]) throw new Error(`unknown ending ${name}`);
-  if (!(options.runs > 0)) throw new Error('--runs needs a positive number');
-  return options;
-}
-
 // Runs the stress; resolves with { runs, hangs, unexpected, byEnding, failures, seconds }.
 async function runExitStress({ runs = 18, endings = Object.keys(ENDINGS), print = () => {} } = {}) {
   const started = Date.now();
@@ -157,12 +145,7 @@ function report(result) {
 module.exports = { ENDINGS, runExitStress, report };
 
 if (require.main === module) {
-  const options = parseArgs(process.argv.slice(2));
-  runExitStress({ ...options, print: (line) => console.log(line) }).then((result) => {
-    console.log(report(result));
-    process.exitCode = result.hangs || result.unexpected ? 1 : 0;
-  }, (error) => {
-    console.log(error.stack);
-    process.exitCode = 2;
-  });
+  const options = support.parseOptions(process.argv.slice(2), { runs: 18, endings: Object.keys(ENDINGS) });
+  for (const name of options.endings) if (!ENDINGS[name]) throw new Error(`unknown ending ${name}`);
+  support.runStress(runExitStress, report, (result) => result.hangs || result.unexpected, options);
 }

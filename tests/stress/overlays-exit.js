@@ -4,18 +4,11 @@
 // the runs that ended with another code (by code), printed a heap message of the C library
 // beneath Wine, or hung.
 //
-//   scripts/wine-run node tests/stress/overlays-exit.js [--runs N] [--control [--lock]] [--log FILE]
-//
-// --control runs tests/fixtures/overlay_exit_control.exe instead, which makes the same windows
-// the same way with plain Win32 code and nothing of the module (--lock: one at a time).
-const path = require('node:path');
-const { spawn } = require('node:child_process');
+//   scripts/wine-run node tests/stress/overlays-exit.js [--runs N] [--log FILE]
 const support = require('../js/support');
 
 const HANG_MS = 30000;
 const HEAP_MESSAGE = /tcache|double free|malloc\(\)|free\(\)|corrupted|heap/i;
-const controlPath = path.join(path.dirname(support.targetAppPath), 'overlay_exit_control.exe');
-const modulePath = path.resolve(path.dirname(support.targetAppPath), '..', '..', 'Quarnel.node');
 
 const childSource = `
   const quarnel = require(process.env.QUARNEL_MODULE);
@@ -34,47 +27,8 @@ const childSource = `
   }, 5);
 `;
 
-// Runs a program; resolves with { code, output, timedOut }. A process that hangs inside its
-// exit may not end when killed either: it is then given up after a grace period.
-function runProgram(file, args, timeoutMs, env = process.env) {
-  return new Promise((resolve) => {
-    const child = spawn(file, args, { stdio: ['ignore', 'pipe', 'pipe'], env });
-    let output = '';
-    child.stdout.on('data', (d) => (output += d));
-    child.stderr.on('data', (d) => (output += d));
-    let timedOut = false;
-    let grace;
-    const done = (code) => {
-      clearTimeout(timer);
-      clearTimeout(grace);
-      resolve({ code, output, timedOut });
-    };
-    const timer = setTimeout(() => {
-      timedOut = true;
-      child.kill();
-      grace = setTimeout(() => done(null), 5000);
-    }, timeoutMs);
-    // 'close', not 'exit': the output may still be on its way when the process has ended.
-    child.on('close', (code) => done(code));
-  });
-}
-
-function parseArgs(argv) {
-  const options = { runs: 20, control: false, lock: false, log: null };
-  for (let i = 0; i < argv.length; i++) {
-    if (argv[i] === '--runs') options.runs = Number(argv[++i]);
-    else if (argv[i] === '--control') options.control = true;
-    else if (argv[i] === '--lock') options.lock = true;
-    // Each run's line is also appended there as it ends (the runner prints only at the end).
-    else if (argv[i] === '--log') options.log = argv[++i];
-    else throw new Error(`unknown argument ${argv[i]}`);
-  }
-  if (!(options.runs > 0)) throw new Error('--runs needs a positive number');
-  return options;
-}
-
 // Resolves with { runs, bad, byCode, heap, hangs, failures, seconds }.
-async function runOverlaysExit({ runs = 20, control = false, lock = false, print = () => {} } = {}) {
+async function runOverlaysExit({ runs = 20, print = () => {} } = {}) {
   const started = Date.now();
   const target = await support.startTarget([[40, 40, 400, 200]]);
   const result = { runs: 0, bad: 0, byCode: {}, heap: 0, hangs: 0, failures: [] };
@@ -82,10 +36,7 @@ async function runOverlaysExit({ runs = 20, control = false, lock = false, print
     for (let run = 0; run < runs; run++) {
       const begin = Date.now();
       const parent = String(target.hwnds[0]);
-      const outcome = control
-        ? await runProgram(controlPath, [parent, ...(lock ? ['--lock'] : [])], HANG_MS)
-        : await runProgram(process.execPath, ['-e', childSource], HANG_MS,
-          { ...process.env, QUARNEL_MODULE: modulePath, QUARNEL_STRESS_PARENT: parent });
+      const outcome = await support.runScript(childSource, { timeoutMs: HANG_MS, env: { QUARNEL_STRESS_PARENT: parent } });
       result.runs++;
       const heap = HEAP_MESSAGE.test(outcome.output);
       const good = !outcome.timedOut && outcome.code === 3 && /ending/.test(outcome.output) && !heap;
@@ -116,16 +67,11 @@ function report(result) {
 module.exports = { runOverlaysExit, report };
 
 if (require.main === module) {
-  const options = parseArgs(process.argv.slice(2));
+  const options = support.parseOptions(process.argv.slice(2), { runs: 20, log: '' });
+  // With --log, each run's line is also appended there as it ends (the runner prints only at the end).
   const print = (line) => {
     console.log(line);
     if (options.log) require('node:fs').appendFileSync(options.log, line + '\n');
   };
-  runOverlaysExit({ ...options, print }).then((result) => {
-    print(report(result));
-    process.exitCode = result.bad ? 1 : 0;
-  }, (error) => {
-    console.log(error.stack);
-    process.exitCode = 2;
-  });
+  support.runStress(runOverlaysExit, report, (result) => result.bad, options, print);
 }

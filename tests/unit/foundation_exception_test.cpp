@@ -1,4 +1,3 @@
-#include <orlix/any.h>
 #include <orlix/exception.h>
 
 #include <gtest/gtest.h>
@@ -47,19 +46,6 @@ TEST(FoundationException, AccessorsAndMutatorsRecompose) {
     SystemException empty("f", 3, 0);
     empty.ExtendMessage("y");
     EXPECT_STREQ(empty.what(), "f:3:System exception: y");
-}
-
-TEST(FoundationException, FamilyIsCaughtAsFrameworkExceptionButBadAnyCastIsNot) {
-    EXPECT_THROW(throw NotFoundException("f", 1, 0), FrameworkException);
-    EXPECT_THROW(throw SystemException("f", 1, 0), FrameworkException);
-    EXPECT_THROW(throw InvalidArgumentException("f", 1, 0), FrameworkException);
-    try {
-        throw Orlix::bad_any_cast();
-    } catch (const FrameworkException&) {
-        ADD_FAILURE() << "bad_any_cast is a FrameworkException";
-    } catch (const std::bad_cast& e) {
-        EXPECT_STREQ(e.what(), "bad any cast");
-    }
 }
 
 TEST(FoundationException, RethrowThrowsAPlainCopyWithTheSameText) {

@@ -127,6 +127,7 @@ TEST(FoundationAny, CastsOnlyToTheHeldType) {
     EXPECT_EQ(Orlix::any_cast<int>(&text), nullptr);
     EXPECT_THROW(Orlix::any_cast<long>(any(5)), Orlix::bad_any_cast);
     EXPECT_THROW(Orlix::any_cast<int>(any()), Orlix::bad_any_cast);
+    EXPECT_STREQ(Orlix::bad_any_cast().what(), "bad any cast");
 }
 
 }  // namespace

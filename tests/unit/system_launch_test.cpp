@@ -2,7 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <cinttypes>
+#include <cstdio>
 #include <cwchar>
+#include <map>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -91,50 +95,48 @@ TEST(SystemLaunch, VisitKeepsOnlyTheRememberedProcess) {
     }
 }
 
+// "pid<creator@time ..." as the process list; the relations found as the pid and the first
+// letter of the relation's name ("300s 400d ...").
+std::vector<ProcessNode> Processes(const std::string& text) {
+    std::vector<ProcessNode> list;
+    std::istringstream words(text);
+    for (std::string word; words >> word;) {
+        ProcessNode node{};
+        std::sscanf(word.c_str(), "%u<%u@%" SCNu64, &node.pid, &node.parentPid, &node.creationTime);
+        list.push_back(node);
+    }
+    return list;
+}
+
+std::string Relations(const std::map<std::uint32_t, Kinship>& kin) {
+    std::string text;
+    for (const auto& [pid, relation] : kin) {
+        text += (text.empty() ? "" : " ") + std::to_string(pid) + KinshipName(relation)[0];
+    }
+    return text;
+}
+
 TEST(SystemLaunch, KinshipFollowsCreatorsThatAreOlderThanTheirChildren) {
-    using K = Kinship;
     struct Case {
         const char* what;
-        std::vector<ProcessNode> processes;  // pid, creator's pid, creation time
+        const char* processes;
         std::uint32_t self;
-        std::map<std::uint32_t, K> kin;
+        const char* kin;
     } const cases[] = {
         {"a tree: grandparents, children and grandchildren count, a sibling does not",
-         {{4, 0, 1},
-          {100, 4, 10},
-          {200, 100, 20},
-          {300, 200, 30},
-          {400, 300, 40},
-          {500, 400, 50},
-          {600, 200, 35},
-          {900, 999, 5}},
-         300,
-         {{4, K::Ancestor},
-          {100, K::Ancestor},
-          {200, K::Ancestor},
-          {300, K::Self},
-          {400, K::Descendant},
-          {500, K::Descendant}}},
+         "4<0@1 100<4@10 200<100@20 300<200@30 400<300@40 500<400@50 600<200@35 900<999@5", 300,
+         "4a 100a 200a 300s 400d 500d"},
         {"a process older than self that names self's pid had a creator who ended",
-         {{200, 0, 20}, {300, 200, 30}, {700, 300, 25}, {800, 700, 60}},
-         300,
-         {{200, K::Ancestor}, {300, K::Self}}},
+         "200<0@20 300<200@30 700<300@25 800<700@60", 300, "200a 300s"},
         {"self's creator ended and its pid went to a child of self",
-         {{200, 300, 35}, {300, 200, 30}, {400, 300, 40}},
-         300,
-         {{200, K::Descendant}, {300, K::Self}, {400, K::Descendant}}},
-        {"a loop of creators (pid reuse with equal times) ends the walk",
-         {{10, 11, 5}, {11, 10, 5}, {12, 10, 6}},
-         12,
-         {{10, K::Ancestor}, {11, K::Ancestor}, {12, K::Self}}},
-        {"unknown creation times (all 0) trust the pids",
-         {{1, 0, 0}, {2, 1, 0}, {3, 2, 0}},
-         2,
-         {{1, K::Ancestor}, {2, K::Self}, {3, K::Descendant}}},
-        {"self missing from the list", {{1, 0, 0}, {2, 1, 0}}, 7, {{7, K::Self}}},
+         "200<300@35 300<200@30 400<300@40", 300, "200d 300s 400d"},
+        {"a loop of creators (pid reuse with equal times) ends the walk", "10<11@5 11<10@5 12<10@6",
+         12, "10a 11a 12s"},
+        {"unknown creation times (all 0) trust the pids", "1<0@0 2<1@0 3<2@0", 2, "1a 2s 3d"},
+        {"self missing from the list", "1<0@0 2<1@0", 7, "7s"},
     };
     for (const Case& c : cases) {
-        EXPECT_EQ(KinshipOf(c.processes, c.self), c.kin) << c.what;
+        EXPECT_EQ(Relations(KinshipOf(Processes(c.processes), c.self)), c.kin) << c.what;
     }
 }
 

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <exception>
 #include <string>
+#include <type_traits>
 #include <typeinfo>
 
 namespace Orlix {
@@ -73,11 +74,18 @@ ORLIX_DECLARE_EXCEPTION(InvalidArgumentException);
 
 #undef ORLIX_DECLARE_EXCEPTION
 
+// A handler of FrameworkException catches the whole family (a public base).
+static_assert(std::is_convertible_v<NotFoundException*, FrameworkException*> &&
+              std::is_convertible_v<SystemException*, FrameworkException*> &&
+              std::is_convertible_v<InvalidArgumentException*, FrameworkException*>);
+
 // Thrown when an Orlix::any is read as a type it does not hold. Not a FrameworkException.
 class bad_any_cast : public std::bad_cast {
 public:
     const char* what() const noexcept override;
 };
+static_assert(std::is_convertible_v<bad_any_cast*, std::bad_cast*> &&
+              !std::is_base_of_v<FrameworkException, bad_any_cast>);
 
 // The system's message text for a Win32 error code, UTF-8, trailing line break included;
 // "" for a code the system does not know. Never throws for a bad code. Windows only.
