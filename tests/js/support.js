@@ -281,6 +281,7 @@ module.exports = {
   startTarget,
   targetFor,
   targetHelper,
+  runProgram,
   runScript,
   childResult,
   assertCleanExits,

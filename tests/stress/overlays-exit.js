@@ -4,11 +4,16 @@
 // the runs that ended with another code (by code), printed a heap message of the C library
 // beneath Wine, or hung.
 //
-//   scripts/wine-run node tests/stress/overlays-exit.js [--runs N] [--log FILE]
+//   scripts/wine-run node tests/stress/overlays-exit.js [--runs N] [--control [--lock]] [--log FILE]
+//
+// --control runs tests/fixtures/overlay_exit_control.exe instead, which makes the same windows
+// the same way with plain Win32 code and nothing of the module (--lock: one at a time).
+const path = require('node:path');
 const support = require('../js/support');
 
 const HANG_MS = 30000;
 const HEAP_MESSAGE = /tcache|double free|malloc\(\)|free\(\)|corrupted|heap/i;
+const controlPath = path.join(path.dirname(support.targetAppPath), 'overlay_exit_control.exe');
 
 const childSource = `
   const quarnel = require(process.env.QUARNEL_MODULE);
@@ -28,7 +33,7 @@ const childSource = `
 `;
 
 // Resolves with { runs, bad, byCode, heap, hangs, failures, seconds }.
-async function runOverlaysExit({ runs = 20, print = () => {} } = {}) {
+async function runOverlaysExit({ runs = 20, control = false, lock = false, print = () => {} } = {}) {
   const started = Date.now();
   const target = await support.startTarget([[40, 40, 400, 200]]);
   const result = { runs: 0, bad: 0, byCode: {}, heap: 0, hangs: 0, failures: [] };
@@ -36,7 +41,9 @@ async function runOverlaysExit({ runs = 20, print = () => {} } = {}) {
     for (let run = 0; run < runs; run++) {
       const begin = Date.now();
       const parent = String(target.hwnds[0]);
-      const outcome = await support.runScript(childSource, { timeoutMs: HANG_MS, env: { QUARNEL_STRESS_PARENT: parent } });
+      const outcome = control
+        ? await support.runProgram(controlPath, [parent, ...(lock ? ['--lock'] : [])], { timeoutMs: HANG_MS })
+        : await support.runScript(childSource, { timeoutMs: HANG_MS, env: { QUARNEL_STRESS_PARENT: parent } });
       result.runs++;
       const heap = HEAP_MESSAGE.test(outcome.output);
       const good = !outcome.timedOut && outcome.code === 3 && /ending/.test(outcome.output) && !heap;
@@ -67,7 +74,7 @@ function report(result) {
 module.exports = { runOverlaysExit, report };
 
 if (require.main === module) {
-  const options = support.parseOptions(process.argv.slice(2), { runs: 20, log: '' });
+  const options = support.parseOptions(process.argv.slice(2), { runs: 20, control: false, lock: false, log: '' });
   // With --log, each run's line is also appended there as it ends (the runner prints only at the end).
   const print = (line) => {
     console.log(line);
