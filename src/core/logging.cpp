@@ -2,6 +2,18 @@
 
 std::atomic<LogSink> logSink{nullptr};
 
+LogRecord::LogRecord(const LogSite& site, int severity, LogSink sink)
+    : file_(site.file),
+#if defined(_MSC_VER)
+      func_(site.function),
+#else
+      func_(ShortFunctionName(site.function)),
+#endif
+      severity_(severity),
+      line_(site.line),
+      sink_(sink) {
+}
+
 LogRecord::~LogRecord() {
     if (sink_ == nullptr) {
         return;

@@ -16,9 +16,14 @@ namespace {
 // 32-bit union is 24 bytes after the type, the 64-bit one 32 after padding.
 static_assert(sizeof(INPUT) == (sizeof(void*) == 8 ? 40 : 28), "INPUT layout");
 
-// Sends one input record per flag value, as button events at the cursor's position.
-// Returns -1 when all went in, else the error code the system set right after the call.
-int SendMouseButtons(std::initializer_list<uint32_t> flags, DWORD& failure) {
+// Sends one input record per flag value, as button events at the cursor's position, and logs
+// under the button operation that asked. Returns -1 when all went in, else the error code the
+// system set right after the call.
+int SendMouseButtons(const LogSite& site, std::initializer_list<uint32_t> flags) {
+    if (const std::optional<std::string> warning =
+            InputDropCheck(GetForegroundWindow(), "mouse input")) {
+        QLOG_AS(site, LOG_WARNING) << *warning;
+    }
     std::vector<INPUT> records;
     for (uint32_t flag : flags) {
         INPUT record = {};
@@ -29,8 +34,12 @@ int SendMouseButtons(std::initializer_list<uint32_t> flags, DWORD& failure) {
     const UINT count = static_cast<UINT>(records.size());
     const UINT injected = SendInput(count, records.data(), sizeof(INPUT));
     const DWORD error = GetLastError();
-    failure = injected == count ? 0 : error;
-    return MouseInputResult(injected, count, failure);
+    const DWORD failure = injected == count ? 0 : error;
+    const int result = MouseInputResult(injected, count, failure);
+    if (result != -1) {
+        QLOG_AS(site, LOG_ERROR) << "err:" << failure;
+    }
+    return result;
 }
 
 }  // namespace
@@ -67,24 +76,21 @@ int QuarnelImpl::InputMouseMove(int x, int y) {
     return result;
 }
 
-// Each button operation logs under its own name, hence one small definition per operation.
-#define QUARNEL_MOUSE_BUTTONS(Name, ...)                                \
-    int QuarnelImpl::Name() {                                           \
-        if (const std::optional<std::string> warning =                  \
-                InputDropCheck(GetForegroundWindow(), "mouse input")) { \
-            QLOG(LOG_WARNING) << *warning;                              \
-        }                                                               \
-        DWORD failure = 0;                                              \
-        const int result = SendMouseButtons({__VA_ARGS__}, failure);    \
-        if (result != -1) {                                             \
-            QLOG(LOG_ERROR) << "err:" << failure;                       \
-        }                                                               \
-        return result;                                                  \
-    }
-QUARNEL_MOUSE_BUTTONS(InputMouseLeftClick, kMouseLeftDown, kMouseLeftUp)
-QUARNEL_MOUSE_BUTTONS(InputMouseLeftDown, kMouseLeftDown)
-QUARNEL_MOUSE_BUTTONS(InputMouseLeftUp, kMouseLeftUp)
-QUARNEL_MOUSE_BUTTONS(InputMouseRightClick, kMouseRightDown, kMouseRightUp)
-QUARNEL_MOUSE_BUTTONS(InputMouseRightDown, kMouseRightDown)
-QUARNEL_MOUSE_BUTTONS(InputMouseRightUp, kMouseRightUp)
-#undef QUARNEL_MOUSE_BUTTONS
+int QuarnelImpl::InputMouseLeftClick() {
+    return SendMouseButtons(QLOG_HERE, {kMouseLeftDown, kMouseLeftUp});
+}
+int QuarnelImpl::InputMouseLeftDown() {
+    return SendMouseButtons(QLOG_HERE, {kMouseLeftDown});
+}
+int QuarnelImpl::InputMouseLeftUp() {
+    return SendMouseButtons(QLOG_HERE, {kMouseLeftUp});
+}
+int QuarnelImpl::InputMouseRightClick() {
+    return SendMouseButtons(QLOG_HERE, {kMouseRightDown, kMouseRightUp});
+}
+int QuarnelImpl::InputMouseRightDown() {
+    return SendMouseButtons(QLOG_HERE, {kMouseRightDown});
+}
+int QuarnelImpl::InputMouseRightUp() {
+    return SendMouseButtons(QLOG_HERE, {kMouseRightUp});
+}

@@ -17,6 +17,9 @@ namespace {
 
 using win32::ToHwnd;
 
+// Every close of a frame logs under one name, whichever path asked for it.
+constexpr LogSite kCloseSite{__FILE__, __LINE__, "WndFrameImpl::CloseWindow"};
+
 const wchar_t kFrameClassName[] = L"TransparentFollowFrameWindow";
 constexpr std::chrono::milliseconds kShutdownWait{2000};
 
@@ -252,15 +255,6 @@ void WndFrameImpl::FillWindow(int hwnd, const overlay::Rect& area,
     }
 }
 
-void WndFrameImpl::CloseWindow(int hwnd) {
-    if (PostMessageW(ToHwnd(hwnd), WM_CLOSE, 0, 0)) {
-        QLOG(LOG_INFO) << "PostMessage WM_CLOSE success childHWnd:" << hwnd;
-    } else {
-        const DWORD error = GetLastError();
-        QLOG(LOG_ERROR) << "PostMessage WM_CLOSE err:" << error << " childHWnd:" << hwnd;
-    }
-}
-
 void WndFrameImpl::FollowedWindowChanged(int followHwnd) {
     std::lock_guard<std::mutex> lock(followers->mutex);
     for (const auto& entry : followers->frames) {
@@ -275,7 +269,7 @@ void WndFrameImpl::CloseAllFrameWindow() {
     std::lock_guard<std::mutex> lock(frames_->mutex);
     ++frames_->closeAlls;
     for (const int hwnd : frames_->windows) {
-        CloseWindow(hwnd);
+        win32::PostClose(hwnd, kCloseSite);
     }
     frames_->windows.clear();
 }

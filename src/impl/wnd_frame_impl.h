@@ -26,7 +26,6 @@ public:
     // Paints the frame over `area` (screen coordinates): a key-colour background made
     // transparent and an opaque 2-pixel border along `sides`.
     static void FillWindow(int hwnd, const overlay::Rect& area, const overlay::FrameSides& sides);
-    static void CloseWindow(int hwnd);
     void CloseAllFrameWindow();
     // Tells the frames that follow the window that it moved or went (any thread; returns at
     // once): each looks where it is now, on its own thread.

@@ -27,6 +27,9 @@ namespace {
 
 using win32::ToHwnd;
 
+// Every close of a proxy window logs under one name, whichever path asked for it.
+constexpr LogSite kCloseSite{__FILE__, __LINE__, "WndProxyImpl::CloseWindow"};
+
 using Callback = std::function<void(int)>;
 // Window threads call the callbacks without a lock while the JavaScript thread may replace or
 // clear them: each slot is swapped and read atomically, and a caller holds its own share of the
@@ -358,7 +361,7 @@ WndProxyImpl::~WndProxyImpl() {
         std::lock_guard<std::mutex> lock(proxies->mutex);
         proxies->closingAll = true;
         for (const auto& entry : proxies->parentOfWindow) {
-            CloseWindow(entry.first);
+            win32::PostClose(entry.first, kCloseSite);
         }
         proxies->parentOfWindow.clear();
     }
@@ -546,20 +549,11 @@ bool WndProxyImpl::PendingArea(int hwnd, overlay::Rect& area) {
     return true;
 }
 
-void WndProxyImpl::CloseWindow(int hwnd) {
-    if (PostMessageW(ToHwnd(hwnd), WM_CLOSE, 0, 0)) {
-        QLOG(LOG_INFO) << "PostMessage WM_CLOSE success childHWnd:" << hwnd;
-    } else {
-        const DWORD error = GetLastError();
-        QLOG(LOG_ERROR) << "PostMessage WM_CLOSE err:" << error << " childHWnd:" << hwnd;
-    }
-}
-
 void WndProxyImpl::CloseProxyWindow(int hwnd) {
     {
         std::lock_guard<std::mutex> lock(proxies->mutex);
         if (proxies->parentOfWindow.count(hwnd) != 0) {
-            CloseWindow(hwnd);
+            win32::PostClose(hwnd, kCloseSite);
             return;
         }
     }
@@ -581,7 +575,7 @@ void WndProxyImpl::CloseAllWindow(int parentHwnd) {
     auto& table = proxies->parentOfWindow;
     for (auto entry = table.begin(); entry != table.end();) {
         if (entry->second == parentHwnd) {
-            CloseWindow(entry->first);
+            win32::PostClose(entry->first, kCloseSite);
             entry = table.erase(entry);
         } else {
             ++entry;
