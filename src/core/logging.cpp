@@ -1,5 +1,7 @@
 #include "core/logging.h"
 
+namespace quarnel {
+
 std::atomic<LogSink> logSink{nullptr};
 
 LogRecord::LogRecord(const LogSite& site, int severity, LogSink sink)
@@ -25,3 +27,5 @@ LogRecord::~LogRecord() {
         // A record that cannot be delivered is lost; logging never throws into its caller.
     }
 }
+
+}  // namespace quarnel

@@ -6,6 +6,8 @@
 #include <sstream>
 #include <string>
 
+namespace quarnel {
+
 enum LogSeverity : int { LOG_INFO = 1, LOG_WARNING = 2, LOG_ERROR = 3 };
 
 using LogSink = void (*)(const char* file, int line, const char* func, int severity,
@@ -43,6 +45,8 @@ private:
     std::ostringstream stream_;
 };
 
+}  // namespace quarnel
+
 // An error code is read first, before the record is built (building it allocates and may
 // change the thread's last error), and always into a variable of the same name, so that
 // `grep -rn 'GetLastError()' src | grep -v 'const DWORD error = GetLastError();'` finds none:
@@ -50,16 +54,17 @@ private:
 //   QLOG(LOG_ERROR) << "CreateWindowEx err:" << error;
 // With no sink set nothing after the check runs: no record, no formatting, no allocation.
 // A shared helper takes its caller's site, which costs the caller three words:
-//   int Send(const LogSite& site) { QLOG_AS(site, LOG_ERROR) << "err:" << error; }
-//   int QuarnelImpl::InputMouseLeftUp() { return Send(QLOG_HERE); }
+//   void Report(const LogSite& site, DWORD error) { QLOG_AS(site, LOG_ERROR) << "err:" << error; }
+//   void QuarnelImpl::InputMouseLeftUp() { ... Report(QLOG_HERE, error); }
 #if defined(_MSC_VER)
 #define QUARNEL_FUNCTION_NAME __FUNCTION__  // already the short form
 #else
 #define QUARNEL_FUNCTION_NAME __PRETTY_FUNCTION__
 #endif
-#define QLOG_HERE (LogSite{__FILE__, __LINE__, QUARNEL_FUNCTION_NAME})
-#define QLOG_AS(site, severity)                                                               \
-    for (LogSink qlog_sink_ = logSink.load(std::memory_order_acquire); qlog_sink_ != nullptr; \
-         qlog_sink_ = nullptr)                                                                \
-    LogRecord((site), (severity), qlog_sink_).stream()
+#define QLOG_HERE (::quarnel::LogSite{__FILE__, __LINE__, QUARNEL_FUNCTION_NAME})
+// The severity is one of the three names, unqualified, whatever namespace the log site is in.
+#define QLOG_AS(site, severity)                                                              \
+    for (::quarnel::LogSink qlog_sink_ = ::quarnel::logSink.load(std::memory_order_acquire); \
+         qlog_sink_ != nullptr; qlog_sink_ = nullptr)                                        \
+    ::quarnel::LogRecord((site), ::quarnel::severity, qlog_sink_).stream()
 #define QLOG(severity) QLOG_AS(QLOG_HERE, severity)

@@ -29,14 +29,14 @@ BOOL RefreshFrame(HWND hwnd) {
 }  // namespace
 
 void QuarnelImpl::SetWindowFocus(int hwnd) {
-    switch (DecideFocusStart(hwnd, win32::HandleNumber(GetForegroundWindow()))) {
-        case FocusStart::InvalidHandle:
+    switch (quarnel::DecideFocusStart(hwnd, win32::HandleNumber(GetForegroundWindow()))) {
+        case quarnel::FocusStart::InvalidHandle:
             QLOG(LOG_ERROR) << "invalid hwnd";
             return;
-        case FocusStart::AlreadyForeground:
+        case quarnel::FocusStart::AlreadyForeground:
             QLOG(LOG_INFO) << "current foreground window equal to hwnd:" << hwnd;
             return;
-        case FocusStart::Proceed:
+        case quarnel::FocusStart::Proceed:
             break;
     }
     const HWND window = ToHwnd(hwnd);
@@ -60,7 +60,7 @@ void QuarnelImpl::SetWindowFocus(int hwnd) {
     const DWORD foregroundThreadId = GetWindowThreadProcessId(GetForegroundWindow(), nullptr);
     QLOG(LOG_INFO) << "currentThreadId:" << currentThreadId
                    << " foregroundThreadId:" << foregroundThreadId;
-    const bool attach = NeedsInputAttach(currentThreadId, foregroundThreadId);
+    const bool attach = quarnel::NeedsInputAttach(currentThreadId, foregroundThreadId);
     if (attach) {
         const BOOL attached = AttachThreadInput(foregroundThreadId, currentThreadId, TRUE);
         QLOG(LOG_INFO) << "AttachThreadInput ret:" << attached;

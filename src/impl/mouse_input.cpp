@@ -19,7 +19,7 @@ static_assert(sizeof(INPUT) == (sizeof(void*) == 8 ? 40 : 28), "INPUT layout");
 // Sends one input record per flag value, as button events at the cursor's position, and logs
 // under the button operation that asked. Returns -1 when all went in, else the error code the
 // system set right after the call.
-int SendMouseButtons(const LogSite& site, std::initializer_list<uint32_t> flags) {
+int SendMouseButtons(const quarnel::LogSite& site, std::initializer_list<uint32_t> flags) {
     if (const std::optional<std::string> warning =
             InputDropCheck(GetForegroundWindow(), "mouse input")) {
         QLOG_AS(site, LOG_WARNING) << *warning;
@@ -35,7 +35,7 @@ int SendMouseButtons(const LogSite& site, std::initializer_list<uint32_t> flags)
     const UINT injected = SendInput(count, records.data(), sizeof(INPUT));
     const DWORD error = GetLastError();
     const DWORD failure = injected == count ? 0 : error;
-    const int result = MouseInputResult(injected, count, failure);
+    const int result = quarnel::MouseInputResult(injected, count, failure);
     if (result != -1) {
         QLOG_AS(site, LOG_ERROR) << "err:" << failure;
     }
@@ -54,8 +54,8 @@ int QuarnelImpl::InputMouseMove(int x, int y) {
     int width = 0;
     int height = 0;
     GetDeskRect(width, height);
-    const std::optional<int32_t> dx = NormaliseAbsolute(x, width);
-    const std::optional<int32_t> dy = NormaliseAbsolute(y, height);
+    const std::optional<int32_t> dx = quarnel::NormaliseAbsolute(x, width);
+    const std::optional<int32_t> dy = quarnel::NormaliseAbsolute(y, height);
     if (!dx || !dy) {
         // No display reported its mode: there is nothing to scale the point onto.
         QLOG(LOG_ERROR) << "no desktop size width:" << width << " height:" << height;
@@ -66,10 +66,10 @@ int QuarnelImpl::InputMouseMove(int x, int y) {
     record.type = INPUT_MOUSE;
     record.mi.dx = *dx;
     record.mi.dy = *dy;
-    record.mi.dwFlags = kMouseAbsoluteMoveFlags;
+    record.mi.dwFlags = quarnel::kMouseAbsoluteMoveFlags;
     const UINT injected = SendInput(1, &record, sizeof(INPUT));
     const DWORD error = GetLastError();
-    const int result = MouseInputResult(injected, 1, error);
+    const int result = quarnel::MouseInputResult(injected, 1, error);
     if (result != -1) {
         QLOG(LOG_ERROR) << "err:" << error;
     }
@@ -77,20 +77,20 @@ int QuarnelImpl::InputMouseMove(int x, int y) {
 }
 
 int QuarnelImpl::InputMouseLeftClick() {
-    return SendMouseButtons(QLOG_HERE, {kMouseLeftDown, kMouseLeftUp});
+    return SendMouseButtons(QLOG_HERE, {quarnel::kMouseLeftDown, quarnel::kMouseLeftUp});
 }
 int QuarnelImpl::InputMouseLeftDown() {
-    return SendMouseButtons(QLOG_HERE, {kMouseLeftDown});
+    return SendMouseButtons(QLOG_HERE, {quarnel::kMouseLeftDown});
 }
 int QuarnelImpl::InputMouseLeftUp() {
-    return SendMouseButtons(QLOG_HERE, {kMouseLeftUp});
+    return SendMouseButtons(QLOG_HERE, {quarnel::kMouseLeftUp});
 }
 int QuarnelImpl::InputMouseRightClick() {
-    return SendMouseButtons(QLOG_HERE, {kMouseRightDown, kMouseRightUp});
+    return SendMouseButtons(QLOG_HERE, {quarnel::kMouseRightDown, quarnel::kMouseRightUp});
 }
 int QuarnelImpl::InputMouseRightDown() {
-    return SendMouseButtons(QLOG_HERE, {kMouseRightDown});
+    return SendMouseButtons(QLOG_HERE, {quarnel::kMouseRightDown});
 }
 int QuarnelImpl::InputMouseRightUp() {
-    return SendMouseButtons(QLOG_HERE, {kMouseRightUp});
+    return SendMouseButtons(QLOG_HERE, {quarnel::kMouseRightUp});
 }

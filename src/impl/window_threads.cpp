@@ -269,7 +269,7 @@ LoopEnd PumpMessages() noexcept {
     }
 }
 
-void PostClose(int hwnd, const LogSite& site) {
+void PostClose(int hwnd, const quarnel::LogSite& site) {
     if (PostMessageW(ToHwnd(hwnd), WM_CLOSE, 0, 0)) {
         QLOG_AS(site, LOG_INFO) << "PostMessage WM_CLOSE success childHWnd:" << hwnd;
     } else {

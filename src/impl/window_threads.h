@@ -160,7 +160,7 @@ LoopEnd PumpMessages() noexcept;
 
 // Asks the window's thread to close it (WM_CLOSE, posted: returns at once) and logs the outcome
 // under `site`.
-void PostClose(int hwnd, const LogSite& site);
+void PostClose(int hwnd, const quarnel::LogSite& site);
 
 namespace detail {
 

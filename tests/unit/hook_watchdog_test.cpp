@@ -7,7 +7,7 @@
 
 namespace {
 
-using namespace hookwatch;
+using namespace quarnel::hookwatch;
 
 // One thing the hook thread learns: an install (ok or failed), a hook call (event time), a raw
 // input event (device, injected, event time) or the session coming back; `at` is the clock.

@@ -10,6 +10,8 @@
 
 namespace {
 
+using namespace quarnel;
+
 struct Captured {
     std::string file, func, text;
     int line, severity;
