@@ -272,7 +272,7 @@ void QuarnelAddon::OnEnvironmentCleanup(void* self) noexcept {
     // and nothing may call into it.
     napi::lifecycle().advance(quarnel::Stage::Detached);
     addon->ownerGone.store(true, std::memory_order_release);
-    logSink.store(nullptr, std::memory_order_release);
+    quarnel::logSink.store(nullptr, std::memory_order_release);
     try {
         if (worker) {
             // A Worker ends while the process goes on: its hook and windows must not outlive
@@ -346,7 +346,8 @@ void QuarnelAddon::OnProxyWindowBlur(const Callback& callback, int hwnd) {
     Post(QueuedEvent::Kind::Window, callback, hwnd);
 }
 
-void QuarnelAddon::OnTouchEvent(const Callback& callback, const std::vector<TouchPoint>& points) {
+void QuarnelAddon::OnTouchEvent(const Callback& callback,
+                                const std::vector<quarnel::TouchPoint>& points) {
     if (callback == nullptr) {
         return;
     }
@@ -432,10 +433,10 @@ napi_value QuarnelAddon::StartProcess(napi_env env, napi_callback_info info) {
     }
     // A list longer than any command line can hold is refused as too long either way; reading
     // it all would take seconds and all memory for `args.length = 2 ** 32 - 1`.
-    OperationResult result =
-        utils->impl().StartProcess(napi::get_string(env, argv[0]),
-                                   napi::get_string_array(env, argv[1], kMaxLaunchArguments + 1),
-                                   napi::get_string(env, argv[2]));
+    OperationResult result = utils->impl().StartProcess(
+        napi::get_string(env, argv[0]),
+        napi::get_string_array(env, argv[1], quarnel::kMaxLaunchArguments + 1),
+        napi::get_string(env, argv[2]));
     return scope.escape(ResultObject(env, result, true));
 }
 
@@ -643,13 +644,13 @@ napi_value QuarnelAddon::SetLogCallBack(napi_env env, napi_callback_info info) {
     if (callback != nullptr) {
         callback->revoke();
     }
-    logSink.store(&ForwardLogToJs, std::memory_order_release);
+    quarnel::logSink.store(&ForwardLogToJs, std::memory_order_release);
     return nullptr;
 }
 
 napi_value QuarnelAddon::UnSetLogCallBack(napi_env, napi_callback_info) {
     // With no sink, log statements stop before building a record, as before any callback.
-    logSink.store(nullptr, std::memory_order_release);
+    quarnel::logSink.store(nullptr, std::memory_order_release);
     Callback previous;
     {
         std::lock_guard<std::mutex> lock(logCallbackMutex);

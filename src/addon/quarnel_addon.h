@@ -85,7 +85,7 @@ public:
     void OnProxyWindowClose(const Callback& callback, int hwnd);
     void OnProxyWindowFocus(const Callback& callback, int hwnd);
     void OnProxyWindowBlur(const Callback& callback, int hwnd);
-    void OnTouchEvent(const Callback& callback, const std::vector<TouchPoint>& points);
+    void OnTouchEvent(const Callback& callback, const std::vector<quarnel::TouchPoint>& points);
 
     // The log sink: any thread.
     void ForwardLog(const char* file, int line, const char* func, int severity, const char* text);

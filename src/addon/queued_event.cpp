@@ -30,7 +30,7 @@ void QueuedEvent::Deliver(uint32_t lostBefore) const {
     napi_value argument = nullptr;
     switch (kind) {
         case Kind::Key:
-            if (const char* name = KeyCodeName(value)) {
+            if (const char* name = quarnel::KeyCodeName(value)) {
                 argument = napi::make_string(env, name);
             }
             break;
@@ -44,7 +44,7 @@ void QueuedEvent::Deliver(uint32_t lostBefore) const {
                 break;
             }
             argument = MakeObject(env, [&](auto&& set) {
-                set("points", napi::make_string(env, TouchPointsJson(detail->points)));
+                set("points", napi::make_string(env, quarnel::TouchPointsJson(detail->points)));
             });
             break;
         case Kind::Log:

@@ -20,7 +20,7 @@ struct QueuedEvent {
         std::string file;
         std::string func;
         std::string content;
-        std::vector<TouchPoint> points;
+        std::vector<quarnel::TouchPoint> points;
     };
 
     Kind kind = Kind::None;

@@ -1,33 +1,30 @@
 #pragma once
 
+#include "core/geometry.h"
+
 #include <algorithm>
 #include <cstdint>
 #include <limits>
 #include <optional>
 #include <vector>
 
-// Where one display sits on the virtual desktop and how large its current mode is.
-struct DisplayRect {
-    int32_t x = 0;
-    int32_t y = 0;
-    int32_t width = 0;
-    int32_t height = 0;
-};
+namespace quarnel {
 
 struct DesktopSize {
     int32_t width = 0;
     int32_t height = 0;
 };
 
-// The bounding box of the displays, as the system spans its virtual desktop over them, so that a
+// The bounding box of the displays (each where it sits on the virtual desktop, as large as its
+// current mode), as the system spans its virtual desktop over them, so that a
 // normalised absolute move lands on the pixel asked for. A display without a size (no current
 // mode) takes no room. Nothing when no display has a size, so callers keep whatever they had.
 // Sums are taken in 64 bits and the extent saturates: absurd display data gives a large
 // desktop, never a negative one.
-inline std::optional<DesktopSize> DesktopExtent(const std::vector<DisplayRect>& displays) {
+inline std::optional<DesktopSize> DesktopExtent(const std::vector<Rect>& displays) {
     bool any = false;
     int64_t left = 0, top = 0, right = 0, bottom = 0;
-    for (const DisplayRect& display : displays) {
+    for (const Rect& display : displays) {
         if (display.width <= 0 || display.height <= 0) {
             continue;
         }
@@ -49,3 +46,5 @@ inline std::optional<DesktopSize> DesktopExtent(const std::vector<DisplayRect>& 
     };
     return DesktopSize{saturate(right - left), saturate(bottom - top)};
 }
+
+}  // namespace quarnel

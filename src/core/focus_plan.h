@@ -2,6 +2,8 @@
 
 #include <cstdint>
 
+namespace quarnel {
+
 // The decisions of moving the foreground to a window, apart from the calls that carry them out.
 enum class FocusStart {
     InvalidHandle,      // nothing to focus
@@ -23,3 +25,5 @@ inline FocusStart DecideFocusStart(intptr_t hwnd, intptr_t foreground) {
 inline bool NeedsInputAttach(uint32_t currentThreadId, uint32_t foregroundThreadId) {
     return currentThreadId != foregroundThreadId;
 }
+
+}  // namespace quarnel

@@ -1,18 +1,13 @@
 #pragma once
 
 // The picture of a frame window: a key-colour background and a thin opaque border.
+#include "core/geometry.h"
+
 #include <algorithm>
 #include <array>
 #include <cstdint>
 
-namespace overlay {
-
-struct Rect {
-    int32_t x = 0;
-    int32_t y = 0;
-    int32_t width = 0;
-    int32_t height = 0;
-};
+namespace quarnel {
 
 constexpr int32_t kFrameBorderWidth = 2;
 // ARGB: the background is cleared to the key colour (made transparent), the border is opaque.
@@ -42,11 +37,6 @@ inline std::array<Rect, 4> FrameBorderRects(int32_t width, int32_t height,
              sides.bottom ? Rect{0, height - b, width, b} : none,
              sides.left ? Rect{0, barTop, b, barHeight} : none,
              sides.right ? Rect{width - b, barTop, b, barHeight} : none}};
-}
-
-// A window rectangle given by its edges, as x, y, width, height.
-inline Rect RectFromEdges(int32_t left, int32_t top, int32_t right, int32_t bottom) {
-    return {left, top, right - left, bottom - top};
 }
 
 struct DesktopPlacement {
@@ -86,4 +76,4 @@ inline DesktopPlacement PlaceOnDesktop(const Rect& window, const Rect& desktop) 
             sides};
 }
 
-}  // namespace overlay
+}  // namespace quarnel

@@ -2,6 +2,8 @@
 
 #include <string>
 
+namespace quarnel {
+
 // Log records name their function as "Class::Method" (or "`anonymous-namespace'::Function"),
 // the short form Windows compilers give. GCC only offers the full signature, so it is
 // trimmed here: return type, parameters and qualifiers go, the anonymous namespace is renamed.
@@ -40,3 +42,5 @@ inline std::string ShortFunctionName(const char* prettyFunction) {
     }
     return text;
 }
+
+}  // namespace quarnel

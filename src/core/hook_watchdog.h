@@ -11,7 +11,7 @@
 #include <algorithm>
 #include <cstdint>
 
-namespace hookwatch {
+namespace quarnel::hookwatch {
 
 // How long a raw key may wait for the hook to report anything. The hook normally reports a key
 // before its raw input arrives, but another program's slow hook earlier in the chain delays
@@ -148,4 +148,4 @@ inline Verdict Decide(const HookWatch& watch, uint32_t now) noexcept {
     return elapsed >= wait ? Verdict{true, 0} : Verdict{false, wait - elapsed};
 }
 
-}  // namespace hookwatch
+}  // namespace quarnel::hookwatch

@@ -4,6 +4,8 @@
 #include <optional>
 #include <string>
 
+namespace quarnel {
+
 // Windows drops synthesized input and focus requests aimed at a process of higher integrity
 // than the sender (user interface privilege isolation) without reporting any error: SendInput
 // still counts the records as injected. The module can only tell the user beforehand.
@@ -62,3 +64,5 @@ inline std::string InputDropWarning(const std::string& what, const std::string& 
            IntegrityLevelName(targetLevel) + " integrity, above this process (" +
            IntegrityLevelName(hostLevel) + "): Windows will drop it without reporting an error";
 }
+
+}  // namespace quarnel

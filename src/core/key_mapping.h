@@ -3,6 +3,8 @@
 #include <cstdint>
 #include <optional>
 
+namespace quarnel {
+
 // Messages of a low-level keyboard event (the hook's wParam) that mark a key release. A
 // release with Alt held arrives as the system variant.
 constexpr uint32_t kKeyUpMessage = 0x0101;     // WM_KEYUP
@@ -42,3 +44,5 @@ inline std::optional<int> ReportedKeyCode(uint32_t message, uint32_t virtualKey)
             return std::nullopt;
     }
 }
+
+}  // namespace quarnel

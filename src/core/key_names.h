@@ -1,5 +1,7 @@
 #pragma once
 
+namespace quarnel {
+
 // Names of the key codes the keyboard listener reports; null for any other code, including
 // negative ones (compared as unsigned).
 inline const char* KeyCodeName(int code) {
@@ -7,3 +9,5 @@ inline const char* KeyCodeName(int code) {
     const unsigned index = static_cast<unsigned>(code);
     return index < sizeof(names) / sizeof(names[0]) ? names[index] : nullptr;
 }
+
+}  // namespace quarnel

@@ -12,6 +12,8 @@
 #include <string_view>
 #include <type_traits>
 
+namespace quarnel {
+
 class LogText {
 public:
     LogText& operator<<(std::string_view text) {
@@ -80,3 +82,5 @@ public:
 private:
     std::string text_;
 };
+
+}  // namespace quarnel

@@ -4,6 +4,8 @@
 #include <limits>
 #include <optional>
 
+namespace quarnel {
+
 // Absolute mouse coordinates are given to the system on a 0..65536 scale over the virtual
 // desktop, and the system maps them back to a pixel as value * extent / 65536, truncated. The
 // scaling is therefore pixel * 65536 / extent rounded up: the smallest value that maps back to
@@ -42,3 +44,5 @@ constexpr uint32_t kMouseAbsoluteMoveFlags = kMouseMove | kMouseVirtualDesk | kM
 inline int32_t MouseInputResult(uint32_t injected, uint32_t requested, uint32_t lastError) {
     return injected == requested ? -1 : static_cast<int32_t>(lastError);
 }
+
+}  // namespace quarnel

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+namespace quarnel {
+
 // The MAC texts ("AA:BB:CC:DD:EE:FF") of the physical, non-loopback adapters, in the order
 // given. Duplicates stay; an adapter the system's adapter list did not show gives "".
 inline std::vector<std::string> PhysicalMacTexts(
@@ -20,3 +22,5 @@ inline std::vector<std::string> PhysicalMacTexts(
     }
     return texts;
 }
+
+}  // namespace quarnel

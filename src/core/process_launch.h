@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+namespace quarnel {
+
 // The image name the system lists for a program: the path after its last "\" or "/" (the
 // whole path when it has neither, "" when it ends in a separator).
 inline std::string ExeNameOf(const std::string& exe) {
@@ -154,3 +156,5 @@ inline VisitPlan PlanVisit(std::vector<std::uint32_t> foundPids, std::uint32_t r
     }
     return plan;
 }
+
+}  // namespace quarnel

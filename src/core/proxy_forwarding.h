@@ -3,17 +3,13 @@
 // How a proxy window hands the input that lands on it to the window beneath: which messages
 // go on, how their coordinates are unpacked and packed again, and what a touch becomes.
 // Free of Win32 so that every decision is tested natively.
+#include "core/geometry.h"
 #include "core/touch_mapping.h"
 
 #include <cstdint>
 #include <vector>
 
-namespace overlay {
-
-struct Point {
-    int32_t x = 0;
-    int32_t y = 0;
-};
+namespace quarnel {
 
 // The mouse messages of the window manager.
 constexpr uint32_t kWmMouseMove = 0x0200;
@@ -109,12 +105,6 @@ inline bool ForwardsTouch(uint32_t contacts) {
     return contacts <= 1;
 }
 
-struct TouchRecord {
-    int32_t x = 0;  // hundredths of a screen pixel
-    int32_t y = 0;
-    uint32_t flags = 0;
-};
-
 // One record's turn: its screen point, which the caller converts to the parent's client
 // coordinates, and the mouse message to post there; 0 marks a touch-down, which is converted
 // like the others but ends the turn without being posted.
@@ -124,12 +114,12 @@ struct TouchStep {
 };
 
 // The steps for the records of one WM_TOUCH message, in order, ending at the first down.
-inline std::vector<TouchStep> PlanTouchForwarding(const std::vector<TouchRecord>& records) {
+inline std::vector<TouchStep> PlanTouchForwarding(const std::vector<TouchInput>& records) {
     std::vector<TouchStep> steps;
     if (!ForwardsTouch(static_cast<uint32_t>(records.size()))) {
         return steps;
     }
-    for (const TouchRecord& record : records) {
+    for (const TouchInput& record : records) {
         TouchStep step;
         step.screen = {HundredthsToPixels(record.x), HundredthsToPixels(record.y)};
         if ((record.flags & kTouchFlagMove) != 0) {
@@ -145,4 +135,4 @@ inline std::vector<TouchStep> PlanTouchForwarding(const std::vector<TouchRecord>
     return steps;
 }
 
-}  // namespace overlay
+}  // namespace quarnel

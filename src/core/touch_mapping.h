@@ -6,13 +6,15 @@
 #include <cstdint>
 #include <vector>
 
-// The parts of one system touch record that reach JavaScript; coordinates in hundredths of a
-// screen pixel, as the system gives them.
+namespace quarnel {
+
+// The parts of one system touch record that the touch listener reports and a proxy window
+// forwards; coordinates in hundredths of a screen pixel, as the system gives them.
 struct TouchInput {
     int32_t x = 0;
     int32_t y = 0;
-    uint32_t id = 0;
     uint32_t flags = 0;
+    uint32_t id = 0;
     uint32_t time = 0;
 };
 
@@ -60,3 +62,5 @@ inline std::vector<TouchPoint> ToTouchPoints(const TouchInput* inputs, size_t co
     }
     return points;
 }
+
+}  // namespace quarnel

@@ -6,6 +6,8 @@
 
 #include <nlohmann/json.hpp>
 
+namespace quarnel {
+
 // One touch contact as reported to JavaScript.
 struct TouchPoint {
     enum Type : int32_t { Down = 0, Up = 1, Move = 2 };
@@ -31,3 +33,5 @@ inline std::string TouchPointsJson(const std::vector<TouchPoint>& points) {
     }
     return list.dump();
 }
+
+}  // namespace quarnel

@@ -14,7 +14,7 @@ namespace {
 
 BOOL CALLBACK AddMonitor(HMONITOR, HDC, LPRECT rect, LPARAM list) noexcept {
     try {
-        reinterpret_cast<std::vector<DisplayRect>*>(list)->push_back(
+        reinterpret_cast<std::vector<quarnel::Rect>*>(list)->push_back(
             {rect->left, rect->top, rect->right - rect->left, rect->bottom - rect->top});
         return TRUE;
     } catch (...) {
@@ -29,7 +29,7 @@ BOOL CALLBACK AddMonitor(HMONITOR, HDC, LPRECT rect, LPARAM list) noexcept {
 struct MeasuredExtent {
     std::mutex mutex;
     std::optional<uint64_t> generation;
-    std::optional<DesktopSize> size;
+    std::optional<quarnel::DesktopSize> size;
 };
 MeasuredExtent measuredExtent;
 
@@ -43,7 +43,7 @@ void QuarnelImpl::GetDeskRect(int& width, int& height) {
     std::lock_guard<std::mutex> lock(measuredExtent.mutex);
     const bool measure = measuredExtent.generation != generation;
     if (measure) {
-        std::vector<DisplayRect> displays;
+        std::vector<quarnel::Rect> displays;
         DISPLAY_DEVICEW device = {};
         device.cb = sizeof(device);
         for (DWORD index = 0; EnumDisplayDevicesW(nullptr, index, &device, 0); ++index) {
@@ -55,9 +55,9 @@ void QuarnelImpl::GetDeskRect(int& width, int& height) {
             if (!EnumDisplaySettingsW(name.c_str(), ENUM_CURRENT_SETTINGS, &mode)) {
                 continue;
             }
-            const DisplayRect display{mode.dmPosition.x, mode.dmPosition.y,
-                                      static_cast<int32_t>(mode.dmPelsWidth),
-                                      static_cast<int32_t>(mode.dmPelsHeight)};
+            const quarnel::Rect display{mode.dmPosition.x, mode.dmPosition.y,
+                                        static_cast<int32_t>(mode.dmPelsWidth),
+                                        static_cast<int32_t>(mode.dmPelsHeight)};
             QLOG(LOG_INFO) << "EnumDisplaySettings x:" << display.x << " y:" << display.y
                            << " width:" << display.width << " height:" << display.height;
             displays.push_back(display);
@@ -66,7 +66,7 @@ void QuarnelImpl::GetDeskRect(int& width, int& height) {
         // report 0 x 0) still spans part of the desktop. Physical, as the callers run per-monitor
         // aware; where they cannot, these are the scaled ones and never exceed the modes.
         EnumDisplayMonitors(nullptr, nullptr, AddMonitor, reinterpret_cast<LPARAM>(&displays));
-        measuredExtent.size = DesktopExtent(displays);
+        measuredExtent.size = quarnel::DesktopExtent(displays);
         measuredExtent.generation = generation;
     }
     if (measuredExtent.size) {

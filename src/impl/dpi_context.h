@@ -18,9 +18,6 @@ public:
     PerMonitorDpiScope(const PerMonitorDpiScope&) = delete;
     PerMonitorDpiScope& operator=(const PerMonitorDpiScope&) = delete;
 
-    // True when the thread runs per-monitor aware now.
-    bool Active() const noexcept { return previous_ != nullptr; }
-
 private:
     DPI_AWARENESS_CONTEXT previous_ = nullptr;
 };

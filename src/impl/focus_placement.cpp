@@ -43,14 +43,14 @@ void QuarnelImpl::SetWindowFocus(int hwnd, uint64_t request) {
         QLOG(LOG_INFO) << "focus request for hwnd:" << hwnd << " dropped: a later one was made";
         return;
     }
-    switch (DecideFocusStart(hwnd, win32::HandleNumber(GetForegroundWindow()))) {
-        case FocusStart::InvalidHandle:
+    switch (quarnel::DecideFocusStart(hwnd, win32::HandleNumber(GetForegroundWindow()))) {
+        case quarnel::FocusStart::InvalidHandle:
             QLOG(LOG_ERROR) << "invalid hwnd";
             return;
-        case FocusStart::AlreadyForeground:
+        case quarnel::FocusStart::AlreadyForeground:
             QLOG(LOG_INFO) << "current foreground window equal to hwnd:" << hwnd;
             return;
-        case FocusStart::Proceed:
+        case quarnel::FocusStart::Proceed:
             break;
     }
     const HWND window = ToHwnd(hwnd);
@@ -75,7 +75,7 @@ void QuarnelImpl::SetWindowFocus(int hwnd, uint64_t request) {
     const DWORD foregroundThreadId = GetWindowThreadProcessId(GetForegroundWindow(), nullptr);
     QLOG(LOG_INFO) << "currentThreadId:" << currentThreadId
                    << " foregroundThreadId:" << foregroundThreadId;
-    const bool attach = NeedsInputAttach(currentThreadId, foregroundThreadId);
+    const bool attach = quarnel::NeedsInputAttach(currentThreadId, foregroundThreadId);
     if (attach) {
         const BOOL attached = AttachThreadInput(foregroundThreadId, currentThreadId, TRUE);
         QLOG(LOG_INFO) << "AttachThreadInput ret:" << attached;

@@ -74,14 +74,15 @@ std::optional<std::string> CheckProcess(DWORD pid, const char* what) {
     if (!process) {
         return std::nullopt;
     }
-    IntegrityFacts facts;
+    quarnel::IntegrityFacts facts;
     facts.host = HostIntegrityLevel();
     facts.target = ProcessIntegrityLevel(process.get());
     facts.hostHasUiAccess = uiAccess;
-    if (!InputWillBeDropped(facts)) {
+    if (!quarnel::InputWillBeDropped(facts)) {
         return std::nullopt;
     }
-    return InputDropWarning(what, ProcessName(process.get()), pid, *facts.target, *facts.host);
+    return quarnel::InputDropWarning(what, ProcessName(process.get()), pid, *facts.target,
+                                     *facts.host);
 }
 
 // The last verdict, for the window it was reached for. A window belongs to one process for

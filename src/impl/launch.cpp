@@ -36,11 +36,11 @@ OperationResult QuarnelImpl::StartProcess(const std::string& exe,
 
     const auto remembered = launchedPids_.find(exe);
     const uint32_t rememberedPid = remembered == launchedPids_.end() ? 0 : remembered->second;
-    const std::string exeName = ExeNameOf(exe);
+    const std::string exeName = quarnel::ExeNameOf(exe);
 
     // One snapshot serves both the search by name and the process tree, so that the two agree.
     const std::set<Orlix::Process> all = Orlix::Process::ListAll();
-    std::vector<ProcessNode> tree;
+    std::vector<quarnel::ProcessNode> tree;
     std::map<uint32_t, const Orlix::Process*> byPid;
     std::vector<uint32_t> pids;
     for (const Orlix::Process& process : all) {
@@ -52,15 +52,16 @@ OperationResult QuarnelImpl::StartProcess(const std::string& exe,
     }
     // Starting the host's own program must not end the host, whoever launched it, or what it
     // launched (in Electron: its renderer and GPU processes).
-    const VisitPlan plan = PlanVisit(pids, rememberedPid,
-                                     KinshipOf(tree, static_cast<uint32_t>(GetCurrentProcessId())));
-    for (const VisitStep& step : plan.steps) {
-        if (step.action == VisitAction::KeepRunning) {
+    const quarnel::VisitPlan plan =
+        quarnel::PlanVisit(pids, rememberedPid,
+                           quarnel::KinshipOf(tree, static_cast<uint32_t>(GetCurrentProcessId())));
+    for (const quarnel::VisitStep& step : plan.steps) {
+        if (step.action == quarnel::VisitAction::KeepRunning) {
             QLOG(LOG_INFO) << "process is running pid:" << step.pid << " exeUtf8:" << exe
                            << " exeName:" << exeName;
-        } else if (step.action == VisitAction::Spare) {
+        } else if (step.action == quarnel::VisitAction::Spare) {
             QLOG(LOG_INFO) << "spare own process pid:" << step.pid
-                           << " relation:" << KinshipName(step.kinship);
+                           << " relation:" << quarnel::KinshipName(step.kinship);
         } else {
             QLOG(LOG_INFO) << "kill process pid:" << step.pid;
             // A process that cannot be ended does not stop the launch.
@@ -76,13 +77,13 @@ OperationResult QuarnelImpl::StartProcess(const std::string& exe,
         return OperationResult(true, rememberedPid, error);
     }
 
-    const std::size_t length = args.empty() ? 0 : CommandLineLength(exeWide, argsWide);
-    if (!CommandLineFits(length)) {
+    const std::size_t length = args.empty() ? 0 : quarnel::CommandLineLength(exeWide, argsWide);
+    if (!quarnel::CommandLineFits(length)) {
         QLOG(LOG_ERROR) << "command line too long length:" << length << " exe:" << exe;
         return OperationResult(false, 0, ERROR_FILENAME_EXCED_RANGE);
     }
     const std::wstring commandLine =
-        args.empty() ? std::wstring() : BuildCommandLine(exeWide, argsWide);
+        args.empty() ? std::wstring() : quarnel::BuildCommandLine(exeWide, argsWide);
     // CreateProcessW may write into the command line.
     std::vector<wchar_t> commandBuffer(commandLine.begin(), commandLine.end());
     commandBuffer.push_back(L'\0');

@@ -16,9 +16,14 @@ namespace {
 // 32-bit union is 24 bytes after the type, the 64-bit one 32 after padding.
 static_assert(sizeof(INPUT) == (sizeof(void*) == 8 ? 40 : 28), "INPUT layout");
 
-// Sends one input record per flag value, as button events at the cursor's position.
-// Returns -1 when all went in, else the error code the system set right after the call.
-int SendMouseButtons(std::initializer_list<uint32_t> flags, DWORD& failure) {
+// Sends one input record per flag value, as button events at the cursor's position, and logs
+// under the button operation that asked. Returns -1 when all went in, else the error code the
+// system set right after the call.
+int SendMouseButtons(const quarnel::LogSite& site, std::initializer_list<uint32_t> flags) {
+    if (const std::optional<std::string> warning =
+            InputDropCheck(GetForegroundWindow(), "mouse input")) {
+        QLOG_AS(site, LOG_WARNING) << *warning;
+    }
     std::vector<INPUT> records;
     for (uint32_t flag : flags) {
         INPUT record = {};
@@ -29,8 +34,12 @@ int SendMouseButtons(std::initializer_list<uint32_t> flags, DWORD& failure) {
     const UINT count = static_cast<UINT>(records.size());
     const UINT injected = SendInput(count, records.data(), sizeof(INPUT));
     const DWORD error = GetLastError();
-    failure = injected == count ? 0 : error;
-    return MouseInputResult(injected, count, failure);
+    const DWORD failure = injected == count ? 0 : error;
+    const int result = quarnel::MouseInputResult(injected, count, failure);
+    if (result != -1) {
+        QLOG_AS(site, LOG_ERROR) << "err:" << failure;
+    }
+    return result;
 }
 
 }  // namespace
@@ -45,8 +54,8 @@ int QuarnelImpl::InputMouseMove(int x, int y) {
     int width = 0;
     int height = 0;
     GetDeskRect(width, height);
-    const std::optional<int32_t> dx = NormaliseAbsolute(x, width);
-    const std::optional<int32_t> dy = NormaliseAbsolute(y, height);
+    const std::optional<int32_t> dx = quarnel::NormaliseAbsolute(x, width);
+    const std::optional<int32_t> dy = quarnel::NormaliseAbsolute(y, height);
     if (!dx || !dy) {
         // No display reported its mode: there is nothing to scale the point onto.
         QLOG(LOG_ERROR) << "no desktop size width:" << width << " height:" << height;
@@ -57,34 +66,31 @@ int QuarnelImpl::InputMouseMove(int x, int y) {
     record.type = INPUT_MOUSE;
     record.mi.dx = *dx;
     record.mi.dy = *dy;
-    record.mi.dwFlags = kMouseAbsoluteMoveFlags;
+    record.mi.dwFlags = quarnel::kMouseAbsoluteMoveFlags;
     const UINT injected = SendInput(1, &record, sizeof(INPUT));
     const DWORD error = GetLastError();
-    const int result = MouseInputResult(injected, 1, error);
+    const int result = quarnel::MouseInputResult(injected, 1, error);
     if (result != -1) {
         QLOG(LOG_ERROR) << "err:" << error;
     }
     return result;
 }
 
-// Each button operation logs under its own name, hence one small definition per operation.
-#define QUARNEL_MOUSE_BUTTONS(Name, ...)                                \
-    int QuarnelImpl::Name() {                                           \
-        if (const std::optional<std::string> warning =                  \
-                InputDropCheck(GetForegroundWindow(), "mouse input")) { \
-            QLOG(LOG_WARNING) << *warning;                              \
-        }                                                               \
-        DWORD failure = 0;                                              \
-        const int result = SendMouseButtons({__VA_ARGS__}, failure);    \
-        if (result != -1) {                                             \
-            QLOG(LOG_ERROR) << "err:" << failure;                       \
-        }                                                               \
-        return result;                                                  \
-    }
-QUARNEL_MOUSE_BUTTONS(InputMouseLeftClick, kMouseLeftDown, kMouseLeftUp)
-QUARNEL_MOUSE_BUTTONS(InputMouseLeftDown, kMouseLeftDown)
-QUARNEL_MOUSE_BUTTONS(InputMouseLeftUp, kMouseLeftUp)
-QUARNEL_MOUSE_BUTTONS(InputMouseRightClick, kMouseRightDown, kMouseRightUp)
-QUARNEL_MOUSE_BUTTONS(InputMouseRightDown, kMouseRightDown)
-QUARNEL_MOUSE_BUTTONS(InputMouseRightUp, kMouseRightUp)
-#undef QUARNEL_MOUSE_BUTTONS
+int QuarnelImpl::InputMouseLeftClick() {
+    return SendMouseButtons(QLOG_HERE, {quarnel::kMouseLeftDown, quarnel::kMouseLeftUp});
+}
+int QuarnelImpl::InputMouseLeftDown() {
+    return SendMouseButtons(QLOG_HERE, {quarnel::kMouseLeftDown});
+}
+int QuarnelImpl::InputMouseLeftUp() {
+    return SendMouseButtons(QLOG_HERE, {quarnel::kMouseLeftUp});
+}
+int QuarnelImpl::InputMouseRightClick() {
+    return SendMouseButtons(QLOG_HERE, {quarnel::kMouseRightDown, quarnel::kMouseRightUp});
+}
+int QuarnelImpl::InputMouseRightDown() {
+    return SendMouseButtons(QLOG_HERE, {quarnel::kMouseRightDown});
+}
+int QuarnelImpl::InputMouseRightUp() {
+    return SendMouseButtons(QLOG_HERE, {quarnel::kMouseRightUp});
+}

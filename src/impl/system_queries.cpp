@@ -51,7 +51,7 @@ void QuarnelImpl::SetUserEnvironment(const std::string& name, const std::string&
 }
 
 std::vector<std::string> QuarnelImpl::GetMacAddresses() {
-    const std::vector<std::string> texts = PhysicalMacTexts(Orlix::NetworkAdapter::List());
+    const std::vector<std::string> texts = quarnel::PhysicalMacTexts(Orlix::NetworkAdapter::List());
     for (const std::string& text : texts) {
         QLOG(LOG_INFO) << "get mac:" << text;
     }

@@ -31,16 +31,25 @@ inline int32_t HandleNumber(HWND hwnd) noexcept {
     return static_cast<int32_t>(reinterpret_cast<intptr_t>(hwnd));
 }
 
-inline overlay::Rect ToRect(const RECT& rect) noexcept {
-    return overlay::RectFromEdges(rect.left, rect.top, rect.right, rect.bottom);
+inline quarnel::Rect ToRect(const RECT& rect) noexcept {
+    return quarnel::RectFromEdges(rect.left, rect.top, rect.right, rect.bottom);
 }
 
-inline overlay::Point ToPoint(const POINT& point) noexcept {
+inline quarnel::Point ToPoint(const POINT& point) noexcept {
     return {static_cast<int32_t>(point.x), static_cast<int32_t>(point.y)};
 }
 
-inline POINT ToPOINT(overlay::Point point) noexcept {
+inline POINT ToPOINT(quarnel::Point point) noexcept {
     return {point.x, point.y};
+}
+
+// GetTouchInputInfo checks the record size against its own: 40 bytes on ia32, 48 on x64.
+static_assert(sizeof(TOUCHINPUT) == (sizeof(void*) == 8 ? 48 : 40), "TOUCHINPUT layout");
+
+inline quarnel::TouchInput ToTouchInput(const TOUCHINPUT& record) noexcept {
+    return {static_cast<int32_t>(record.x), static_cast<int32_t>(record.y),
+            static_cast<uint32_t>(record.dwFlags), static_cast<uint32_t>(record.dwID),
+            static_cast<uint32_t>(record.dwTime)};
 }
 
 // Text for a Win32 call: the foundation's UTF-8 conversion, up to the first NUL, where a
@@ -66,6 +75,8 @@ inline std::string Utf8(const std::wstring& wide) {
 
 // ---- the core's copies of Windows definitions ----
 
+namespace quarnel {
+
 static_assert(kKeyUpMessage == WM_KEYUP && kSysKeyUpMessage == WM_SYSKEYUP, "key release");
 static_assert(kVkPageUp == VK_PRIOR && kVkPageDown == VK_NEXT && kVkLeft == VK_LEFT &&
                   kVkUp == VK_UP && kVkRight == VK_RIGHT && kVkDown == VK_DOWN,
@@ -82,21 +93,19 @@ static_assert(kTouchFlagMove == TOUCHEVENTF_MOVE && kTouchFlagDown == TOUCHEVENT
                   kTouchFlagUp == TOUCHEVENTF_UP,
               "touch flags");
 
-static_assert(
-    overlay::kWmMouseMove == WM_MOUSEMOVE && overlay::kWmLButtonDown == WM_LBUTTONDOWN &&
-        overlay::kWmLButtonUp == WM_LBUTTONUP && overlay::kWmLButtonDblClk == WM_LBUTTONDBLCLK &&
-        overlay::kWmRButtonDown == WM_RBUTTONDOWN && overlay::kWmRButtonUp == WM_RBUTTONUP &&
-        overlay::kWmRButtonDblClk == WM_RBUTTONDBLCLK &&
-        overlay::kWmMButtonDown == WM_MBUTTONDOWN && overlay::kWmMButtonUp == WM_MBUTTONUP &&
-        overlay::kWmMButtonDblClk == WM_MBUTTONDBLCLK &&
-        overlay::kWmXButtonDown == WM_XBUTTONDOWN && overlay::kWmXButtonUp == WM_XBUTTONUP &&
-        overlay::kWmXButtonDblClk == WM_XBUTTONDBLCLK && overlay::kWmMouseHover == WM_MOUSEHOVER,
-    "mouse messages");
-static_assert(overlay::kErrorCallNotImplemented == ERROR_CALL_NOT_IMPLEMENTED, "no touch");
+static_assert(kWmMouseMove == WM_MOUSEMOVE && kWmLButtonDown == WM_LBUTTONDOWN &&
+                  kWmLButtonUp == WM_LBUTTONUP && kWmLButtonDblClk == WM_LBUTTONDBLCLK &&
+                  kWmRButtonDown == WM_RBUTTONDOWN && kWmRButtonUp == WM_RBUTTONUP &&
+                  kWmRButtonDblClk == WM_RBUTTONDBLCLK && kWmMButtonDown == WM_MBUTTONDOWN &&
+                  kWmMButtonUp == WM_MBUTTONUP && kWmMButtonDblClk == WM_MBUTTONDBLCLK &&
+                  kWmXButtonDown == WM_XBUTTONDOWN && kWmXButtonUp == WM_XBUTTONUP &&
+                  kWmXButtonDblClk == WM_XBUTTONDBLCLK && kWmMouseHover == WM_MOUSEHOVER,
+              "mouse messages");
+static_assert(kErrorCallNotImplemented == ERROR_CALL_NOT_IMPLEMENTED, "no touch");
 
-static_assert(overlay::kFrameKeyColourRef == RGB((overlay::kFrameKeyColourArgb >> 16) & 0xFF,
-                                                 (overlay::kFrameKeyColourArgb >> 8) & 0xFF,
-                                                 overlay::kFrameKeyColourArgb & 0xFF),
+static_assert(kFrameKeyColourRef == RGB((kFrameKeyColourArgb >> 16) & 0xFF,
+                                        (kFrameKeyColourArgb >> 8) & 0xFF,
+                                        kFrameKeyColourArgb & 0xFF),
               "the frame's key colour, as GDI+ clears to it and as the layered window keys it");
 
 // The SDK defines the medium-plus level as medium + 0x100; not every header set names it.
@@ -108,3 +117,5 @@ static_assert(kIntegrityUntrusted == SECURITY_MANDATORY_UNTRUSTED_RID &&
                   kIntegritySystem == SECURITY_MANDATORY_SYSTEM_RID &&
                   kIntegrityProtected == SECURITY_MANDATORY_PROTECTED_PROCESS_RID,
               "integrity levels");
+
+}  // namespace quarnel

@@ -46,7 +46,7 @@ struct InstallTried {
 
 // ---- the hook thread's own state: only that thread touches it ----
 
-hookwatch::HookWatch watch;
+quarnel::hookwatch::HookWatch watch;
 
 uint32_t Now() noexcept {
     return GetTickCount();
@@ -65,7 +65,7 @@ win32::UniqueHook Install() noexcept {
         const DWORD error = GetLastError();
         QLOG(LOG_ERROR) << "SetWindowsHookExW err:" << error;
     }
-    watch = hookwatch::Installed(watch, hook != nullptr, Now());
+    watch = quarnel::hookwatch::Installed(watch, hook != nullptr, Now());
     if (hook != nullptr) {
         liveHook.store(hook);
     }
@@ -80,12 +80,13 @@ void OnRawInput(LPARAM lParam) noexcept {
                         sizeof(RAWINPUTHEADER)) == static_cast<UINT>(-1)) {
         return;
     }
-    const hookwatch::RawDevice device =
-        input.header.dwType == RIM_TYPEKEYBOARD ? hookwatch::RawDevice::Keyboard
-        : input.header.dwType == RIM_TYPEMOUSE  ? hookwatch::RawDevice::Mouse
-                                                : hookwatch::RawDevice::Other;
+    const quarnel::hookwatch::RawDevice device =
+        input.header.dwType == RIM_TYPEKEYBOARD ? quarnel::hookwatch::RawDevice::Keyboard
+        : input.header.dwType == RIM_TYPEMOUSE  ? quarnel::hookwatch::RawDevice::Mouse
+                                                : quarnel::hookwatch::RawDevice::Other;
     const auto time = static_cast<uint32_t>(GetMessageTime());
-    watch = hookwatch::RawInput(watch, {device, input.header.hDevice == nullptr, time}, Now());
+    watch =
+        quarnel::hookwatch::RawInput(watch, {device, input.header.hDevice == nullptr, time}, Now());
 }
 
 LRESULT CALLBACK WatchProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) noexcept {
@@ -96,7 +97,7 @@ LRESULT CALLBACK WatchProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam
         case WM_WTSSESSION_CHANGE:
             if (wParam == WTS_SESSION_UNLOCK || wParam == WTS_CONSOLE_CONNECT ||
                 wParam == WTS_REMOTE_CONNECT) {
-                watch = hookwatch::SessionResumed(watch);
+                watch = quarnel::hookwatch::SessionResumed(watch);
             }
             return 1;
         default:
@@ -213,24 +214,25 @@ void Run(const std::shared_ptr<InstallTried>& started) {
         started->tried.notify_all();
     }
     for (bool quit = false; !quit;) {
-        hookwatch::Verdict verdict = hookwatch::Decide(watch, Now());
+        quarnel::hookwatch::Verdict verdict = quarnel::hookwatch::Decide(watch, Now());
         while (verdict.reinstall) {
             Reinstall(hook, watch.resumed ? "the session came back"
                                           : "a key went by that it did not report");
-            verdict = hookwatch::Decide(watch, Now());
+            verdict = quarnel::hookwatch::Decide(watch, Now());
         }
-        const uint32_t rawDue = hookwatch::RawInputDue(watch, Now());
+        const uint32_t rawDue = quarnel::hookwatch::RawInputDue(watch, Now());
         if (rawDue == 0) {
-            watch = hookwatch::RawInputRead(watch, Now());
+            watch = quarnel::hookwatch::RawInputRead(watch, Now());
         }
         // Sent messages are the hook's calls; posted ones the quit and session changes.
         const UINT wake =
             QS_SENDMESSAGE | QS_POSTMESSAGE | QS_TIMER | (rawDue == 0 ? QS_RAWINPUT : 0);
         const uint32_t wait =
-            std::min(verdict.waitMs, rawDue == 0 ? hookwatch::kNoDeadline : rawDue);
+            std::min(verdict.waitMs, rawDue == 0 ? quarnel::hookwatch::kNoDeadline : rawDue);
         // Returns at once for raw input left unread while the hook was busy.
-        MsgWaitForMultipleObjectsEx(0, nullptr, wait == hookwatch::kNoDeadline ? INFINITE : wait,
-                                    wake, MWMO_INPUTAVAILABLE);
+        MsgWaitForMultipleObjectsEx(0, nullptr,
+                                    wait == quarnel::hookwatch::kNoDeadline ? INFINITE : wait, wake,
+                                    MWMO_INPUTAVAILABLE);
         const UINT take = rawDue == 0 ? 0 : PM_QS_SENDMESSAGE | PM_QS_POSTMESSAGE;
         MSG msg;
         while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE | take)) {
@@ -308,8 +310,9 @@ LRESULT CALLBACK WinKeyboardHookImpl::KeyboardProc(int nCode, WPARAM wParam,
     // trip) instead of after it.
     const auto* event = reinterpret_cast<const KBDLLHOOKSTRUCT*>(lParam);
     if (nCode == HC_ACTION && event != nullptr) {
-        watch = hookwatch::HookEvent(watch, event->time, Now());
-        if (const auto key = ReportedKeyCode(static_cast<uint32_t>(wParam), event->vkCode)) {
+        watch = quarnel::hookwatch::HookEvent(watch, event->time, Now());
+        if (const auto key =
+                quarnel::ReportedKeyCode(static_cast<uint32_t>(wParam), event->vkCode)) {
             try {
                 NotifyKey(*key);
             } catch (...) {

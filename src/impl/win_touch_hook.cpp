@@ -7,6 +7,6 @@ WinTouchHook::WinTouchHook() : impl_(std::make_unique<WinTouchHookImpl>()) {}
 WinTouchHook::~WinTouchHook() = default;
 
 void WinTouchHook::CreateProxyWindow(
-    int hwnd, const std::function<void(const std::vector<TouchPoint>&)>& callback) {
+    int hwnd, const std::function<void(const std::vector<quarnel::TouchPoint>&)>& callback) {
     impl_->CreateProxyWindow(hwnd, callback);
 }

@@ -16,8 +16,8 @@ public:
     WinTouchHook(const WinTouchHook&) = delete;
     WinTouchHook& operator=(const WinTouchHook&) = delete;
 
-    void CreateProxyWindow(int hwnd,
-                           const std::function<void(const std::vector<TouchPoint>&)>& callback);
+    void CreateProxyWindow(
+        int hwnd, const std::function<void(const std::vector<quarnel::TouchPoint>&)>& callback);
 
 private:
     std::unique_ptr<WinTouchHookImpl> impl_;

@@ -28,19 +28,6 @@ win32::WindowThreads touchThreads;
 std::mutex windowsMutex;
 std::set<HWND> windows;
 
-// GetTouchInputInfo checks the record size against its own: 40 bytes on ia32, 48 on x64.
-static_assert(sizeof(TOUCHINPUT) == (sizeof(void*) == 8 ? 48 : 40), "TOUCHINPUT layout");
-
-TouchInput ToTouchInput(const TOUCHINPUT& record) noexcept {
-    TouchInput input;
-    input.x = record.x;
-    input.y = record.y;
-    input.id = record.dwID;
-    input.flags = record.dwFlags;
-    input.time = record.dwTime;
-    return input;
-}
-
 }  // namespace
 
 LRESULT CALLBACK WinTouchHookImpl::TouchProxyWndProc(HWND hwnd, UINT message, WPARAM wParam,
@@ -57,12 +44,12 @@ LRESULT CALLBACK WinTouchHookImpl::TouchProxyWndProc(HWND hwnd, UINT message, WP
                     QLOG(LOG_ERROR) << "GetTouchInputInfo err:" << error << " numInputs:" << count;
                     return 1;
                 }
-                std::vector<TouchInput> inputs;
+                std::vector<quarnel::TouchInput> inputs;
                 inputs.reserve(count);
                 for (const TOUCHINPUT& record : records) {
-                    inputs.push_back(ToTouchInput(record));
+                    inputs.push_back(win32::ToTouchInput(record));
                 }
-                NotifyTouch(ToTouchPoints(inputs.data(), inputs.size()));
+                NotifyTouch(quarnel::ToTouchPoints(inputs.data(), inputs.size()));
             } catch (...) {
                 // Out of memory for one message: that message is not reported.
             }
@@ -120,7 +107,7 @@ WinTouchHookImpl::~WinTouchHookImpl() {
     touchThreads.WaitForAll(kShutdownWait, kWindowClass);
 }
 
-void WinTouchHookImpl::NotifyTouch(const std::vector<TouchPoint>& points) {
+void WinTouchHookImpl::NotifyTouch(const std::vector<quarnel::TouchPoint>& points) {
     std::shared_ptr<const TouchCallback> current;
     {
         std::lock_guard<std::mutex> lock(touchCallbackMutex);

@@ -14,7 +14,7 @@
 // process-wide callback. Each window has a thread of its own, which ends with the window.
 class WinTouchHookImpl {
 public:
-    using TouchCallback = std::function<void(const std::vector<TouchPoint>&)>;
+    using TouchCallback = std::function<void(const std::vector<quarnel::TouchPoint>&)>;
 
     WinTouchHookImpl() = default;
     // Closes every touch window and waits, with a bound, for their threads to end.
@@ -33,7 +33,7 @@ public:
                                               LPARAM lParam) noexcept;
 
     // Window threads, any time: calls the current callback, if any.
-    static void NotifyTouch(const std::vector<TouchPoint>& points);
+    static void NotifyTouch(const std::vector<quarnel::TouchPoint>& points);
 
 private:
     // Held by a shared pointer so that a window thread calls its own share outside the lock:

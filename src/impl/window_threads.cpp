@@ -1,6 +1,7 @@
 #include "impl/window_threads.h"
 
 #include "core/logging.h"
+#include "impl/win32_bridge.h"
 #include "impl/win32_resources.h"
 
 #include <algorithm>
@@ -265,6 +266,15 @@ LoopEnd PumpMessages() noexcept {
         }
         TranslateMessage(&msg);
         DispatchMessageW(&msg);
+    }
+}
+
+void PostClose(int hwnd, const quarnel::LogSite& site) {
+    if (PostMessageW(ToHwnd(hwnd), WM_CLOSE, 0, 0)) {
+        QLOG_AS(site, LOG_INFO) << "PostMessage WM_CLOSE success childHWnd:" << hwnd;
+    } else {
+        const DWORD error = GetLastError();
+        QLOG_AS(site, LOG_ERROR) << "PostMessage WM_CLOSE err:" << error << " childHWnd:" << hwnd;
     }
 }
 

@@ -3,6 +3,7 @@
 // What every thread of the module shares: its start, its count, its window class and its
 // message loop. The proxy, frame and touch windows each live on a thread of their own, and the
 // keyboard hook has one that pumps the same loop.
+#include "core/logging.h"
 #include "impl/win32_resources.h"
 
 #include <windows.h>
@@ -156,6 +157,10 @@ struct LoopEnd {
 // Pumps the calling thread's messages, translated and dispatched, until WM_QUIT or a failed
 // GetMessage.
 LoopEnd PumpMessages() noexcept;
+
+// Asks the window's thread to close it (WM_CLOSE, posted: returns at once) and logs the outcome
+// under `site`.
+void PostClose(int hwnd, const quarnel::LogSite& site);
 
 namespace detail {
 

@@ -17,6 +17,9 @@ namespace {
 
 using win32::ToHwnd;
 
+// Every close of a frame logs under one name, whichever path asked for it.
+constexpr quarnel::LogSite kCloseSite{__FILE__, __LINE__, "WndFrameImpl::CloseWindow"};
+
 const wchar_t kFrameClassName[] = L"TransparentFollowFrameWindow";
 constexpr std::chrono::milliseconds kShutdownWait{2000};
 
@@ -49,8 +52,8 @@ using FrameWindow = Orlix::unique_resource<HWND, DestroyFrame>;
 
 // Where a frame over `followHwnd` goes: where the window is, or where a move of it that its
 // thread has not made yet puts it. False when it is not a window.
-bool FollowedArea(int followHwnd, overlay::DesktopPlacement& placement) {
-    overlay::Rect window;
+bool FollowedArea(int followHwnd, quarnel::DesktopPlacement& placement) {
+    quarnel::Rect window;
     if (!WndProxyImpl::PendingArea(followHwnd, window)) {
         RECT rect = {};
         if (!GetWindowRect(ToHwnd(followHwnd), &rect)) {
@@ -58,18 +61,18 @@ bool FollowedArea(int followHwnd, overlay::DesktopPlacement& placement) {
         }
         window = win32::ToRect(rect);
     }
-    const overlay::Rect desktop = {
+    const quarnel::Rect desktop = {
         GetSystemMetrics(SM_XVIRTUALSCREEN), GetSystemMetrics(SM_YVIRTUALSCREEN),
         GetSystemMetrics(SM_CXVIRTUALSCREEN), GetSystemMetrics(SM_CYVIRTUALSCREEN)};
-    placement = overlay::PlaceOnDesktop(window, desktop);
+    placement = quarnel::PlaceOnDesktop(window, desktop);
     return true;
 }
 
 // The frame's picture over `placement`, under the window lock. The GDI+ session starts and
 // ends under it as well: GDI+ started or shut down beside another window's change corrupts
 // Wine's heap too. The layered window keeps its picture.
-void Paint(HWND frame, const overlay::DesktopPlacement& placement) {
-    const overlay::Rect& area = placement.area;
+void Paint(HWND frame, const quarnel::DesktopPlacement& placement) {
+    const quarnel::Rect& area = placement.area;
     const win32::WindowChange painting;
     if (area.width > 0 && area.height > 0) {
         const win32::GdiplusSession gdiplus;
@@ -89,7 +92,7 @@ void Follow(HWND frame) {
         followHwnd = entry->second;
     }
     const win32::PerMonitorDpiScope dpi;
-    overlay::DesktopPlacement placement;
+    quarnel::DesktopPlacement placement;
     if (!IsWindow(ToHwnd(followHwnd)) || !FollowedArea(followHwnd, placement)) {
         QLOG(LOG_INFO) << "follow frame window closed with its followed window hwnd:"
                        << win32::HandleNumber(frame) << " followHWnd:" << followHwnd;
@@ -98,8 +101,8 @@ void Follow(HWND frame) {
     }
     RECT now = {};
     GetWindowRect(frame, &now);
-    const overlay::Rect current = win32::ToRect(now);
-    const overlay::Rect& area = placement.area;
+    const quarnel::Rect current = win32::ToRect(now);
+    const quarnel::Rect& area = placement.area;
     if (current.x == area.x && current.y == area.y && current.width == area.width &&
         current.height == area.height) {
         return;
@@ -134,13 +137,13 @@ void WndFrameImpl::MessageLoop(const std::shared_ptr<Frames>& frames, int follow
                                unsigned closeAlls) {
     // The followed rectangle and the frame in physical pixels, as the proxy windows are.
     const win32::PerMonitorDpiScope dpi;
-    overlay::DesktopPlacement placement;
+    quarnel::DesktopPlacement placement;
     if (!FollowedArea(followHwnd, placement)) {
         const DWORD error = GetLastError();
         QLOG(LOG_ERROR) << "GetClientRect err:" << error << " followHWnd:" << followHwnd;
         return;
     }
-    const overlay::Rect& area = placement.area;
+    const quarnel::Rect& area = placement.area;
 
     // Shared by every frame thread; unregistered once the last has ended at a stop.
     win32::RegisterWindowClass(kFrameClassName, FrameWndProc);
@@ -200,8 +203,8 @@ void WndFrameImpl::MessageLoop(const std::shared_ptr<Frames>& frames, int follow
     }
 }
 
-void WndFrameImpl::FillWindow(int hwnd, const overlay::Rect& area,
-                              const overlay::FrameSides& sides) {
+void WndFrameImpl::FillWindow(int hwnd, const quarnel::Rect& area,
+                              const quarnel::FrameSides& sides) {
     const int width = area.width;
     const int height = area.height;
     const HWND frame = ToHwnd(hwnd);
@@ -224,14 +227,14 @@ void WndFrameImpl::FillWindow(int hwnd, const overlay::Rect& area,
 
     win32::UniqueGpGraphics graphics;
     Gdiplus::DllExports::GdipCreateFromHDC(memoryDc.get(), graphics.put());
-    Gdiplus::DllExports::GdipGraphicsClear(graphics.get(), overlay::kFrameKeyColourArgb);
+    Gdiplus::DllExports::GdipGraphicsClear(graphics.get(), quarnel::kFrameKeyColourArgb);
     win32::UniqueGpBrush brush;
     {
         Gdiplus::GpSolidFill* fill = nullptr;
-        Gdiplus::DllExports::GdipCreateSolidFill(overlay::kFrameBorderArgb, &fill);
+        Gdiplus::DllExports::GdipCreateSolidFill(quarnel::kFrameBorderArgb, &fill);
         brush.reset(fill);
     }
-    for (const overlay::Rect& r : overlay::FrameBorderRects(width, height, sides)) {
+    for (const quarnel::Rect& r : quarnel::FrameBorderRects(width, height, sides)) {
         if (r.width <= 0 || r.height <= 0) {
             continue;
         }
@@ -246,18 +249,9 @@ void WndFrameImpl::FillWindow(int hwnd, const overlay::Rect& area,
     // Ignored without ULW_ALPHA; only the colour key makes the background transparent.
     BLENDFUNCTION blend = {AC_SRC_OVER, 0, 255, AC_SRC_ALPHA};
     if (!UpdateLayeredWindow(frame, windowDc.get(), &destination, &size, sourceDc.get(), &source,
-                             overlay::kFrameKeyColourRef, &blend, ULW_COLORKEY)) {
+                             quarnel::kFrameKeyColourRef, &blend, ULW_COLORKEY)) {
         const DWORD error = GetLastError();
         QLOG(LOG_ERROR) << "UpdateLayeredWindow err:" << error << " hwnd:" << hwnd;
-    }
-}
-
-void WndFrameImpl::CloseWindow(int hwnd) {
-    if (PostMessageW(ToHwnd(hwnd), WM_CLOSE, 0, 0)) {
-        QLOG(LOG_INFO) << "PostMessage WM_CLOSE success childHWnd:" << hwnd;
-    } else {
-        const DWORD error = GetLastError();
-        QLOG(LOG_ERROR) << "PostMessage WM_CLOSE err:" << error << " childHWnd:" << hwnd;
     }
 }
 
@@ -275,7 +269,7 @@ void WndFrameImpl::CloseAllFrameWindow() {
     std::lock_guard<std::mutex> lock(frames_->mutex);
     ++frames_->closeAlls;
     for (const int hwnd : frames_->windows) {
-        CloseWindow(hwnd);
+        win32::PostClose(hwnd, kCloseSite);
     }
     frames_->windows.clear();
 }

@@ -25,8 +25,7 @@ public:
     void ShowFrame(int followHwnd);
     // Paints the frame over `area` (screen coordinates): a key-colour background made
     // transparent and an opaque 2-pixel border along `sides`.
-    static void FillWindow(int hwnd, const overlay::Rect& area, const overlay::FrameSides& sides);
-    static void CloseWindow(int hwnd);
+    static void FillWindow(int hwnd, const quarnel::Rect& area, const quarnel::FrameSides& sides);
     void CloseAllFrameWindow();
     // Tells the frames that follow the window that it moved or went (any thread; returns at
     // once): each looks where it is now, on its own thread.

@@ -27,6 +27,9 @@ namespace {
 
 using win32::ToHwnd;
 
+// Every close of a proxy window logs under one name, whichever path asked for it.
+constexpr quarnel::LogSite kCloseSite{__FILE__, __LINE__, "WndProxyImpl::CloseWindow"};
+
 using Callback = std::function<void(int)>;
 // Window threads call the callbacks without a lock while the JavaScript thread may replace or
 // clear them: each slot is swapped and read atomically, and a caller holds its own share of the
@@ -40,7 +43,7 @@ using CallbackSlot = std::shared_ptr<const Callback>;
 struct ProxyState {
     std::unordered_map<int, int> parentOfWindow;  // proxy window → parent window
     // proxy window → the latest rectangle asked for and not made yet
-    std::unordered_map<int, overlay::Rect> pendingMoves;
+    std::unordered_map<int, quarnel::Rect> pendingMoves;
     // Close-alls so far, and for each parent the count its latest close-all made: a proxy
     // asked for before that is closed as soon as it exists, or not made at all.
     uint64_t closeAlls = 0;
@@ -132,22 +135,22 @@ private:
 };
 
 // The rectangle a proxy asked for at x, y, width, height takes: cut to the desktop as frames
-// are (overlay::PlaceOnDesktop), since input arrives only there and a proxy covering a whole
+// are (quarnel::PlaceOnDesktop), since input arrives only there and a proxy covering a whole
 // display is taken for a full-screen window. One entirely off the desktop stays as asked.
 // Screen coordinates in physical pixels: the caller runs per-monitor aware.
-overlay::Rect ProxyArea(int x, int y, int width, int height) {
-    const overlay::Rect asked = {x, y, width, height};
-    const overlay::Rect desktop = {
+quarnel::Rect ProxyArea(int x, int y, int width, int height) {
+    const quarnel::Rect asked = {x, y, width, height};
+    const quarnel::Rect desktop = {
         GetSystemMetrics(SM_XVIRTUALSCREEN), GetSystemMetrics(SM_YVIRTUALSCREEN),
         GetSystemMetrics(SM_CXVIRTUALSCREEN), GetSystemMetrics(SM_CYVIRTUALSCREEN)};
-    const overlay::Rect area = overlay::PlaceOnDesktop(asked, desktop).area;
+    const quarnel::Rect area = quarnel::PlaceOnDesktop(asked, desktop).area;
     return area.width > 0 && area.height > 0 ? area : asked;
 }
 
 // On the window's own thread. Alpha 1, not 0: a fully transparent layered window would let the
 // mouse fall through. The first move also shows the window, which is made hidden: without the
 // activation, which would be handed over by the thread of the parent (another program's).
-bool MoveProxy(HWND window, const overlay::Rect& area, bool show = false) {
+bool MoveProxy(HWND window, const quarnel::Rect& area, bool show = false) {
     if (show && !SetLayeredWindowAttributes(window, 0, 1, LWA_ALPHA)) {
         const DWORD error = GetLastError();
         QLOG(LOG_ERROR) << "SetLayeredWindowAttributes err:" << error
@@ -233,7 +236,7 @@ LRESULT ProxyWindow::WndProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPar
                 }
                 break;
             case kApplyMove: {
-                overlay::Rect area;
+                quarnel::Rect area;
                 {
                     std::lock_guard<std::mutex> lock(proxies->mutex);
                     const auto pending = proxies->pendingMoves.find(self);
@@ -261,7 +264,7 @@ LRESULT ProxyWindow::WndProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPar
             default:
                 break;
         }
-        if (!overlay::IsForwardedMouseMessage(message)) {
+        if (!quarnel::IsForwardedMouseMessage(message)) {
             return DefWindowProcW(hwnd, message, wParam, lParam);
         }
         if (Forwards(hwnd)) {
@@ -278,8 +281,8 @@ LRESULT ProxyWindow::WndProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPar
 // sees the message, so the system makes no mouse messages of its own from it.
 void ProxyWindow::ForwardTouch(HWND hwnd, WPARAM wParam, LPARAM lParam) const {
     const win32::UniqueTouchInput owner(reinterpret_cast<HTOUCHINPUT>(lParam));
-    const UINT count = overlay::TouchInputCount(wParam);
-    if (!overlay::ForwardsTouch(count)) {
+    const UINT count = quarnel::TouchInputCount(wParam);
+    if (!quarnel::ForwardsTouch(count)) {
         return;
     }
     std::vector<TOUCHINPUT> records(count);
@@ -288,19 +291,18 @@ void ProxyWindow::ForwardTouch(HWND hwnd, WPARAM wParam, LPARAM lParam) const {
         QLOG(LOG_ERROR) << "GetTouchInputInfo err:" << error << " numInputs:" << count;
         return;
     }
-    std::vector<overlay::TouchRecord> touches;
+    std::vector<quarnel::TouchInput> touches;
     for (const TOUCHINPUT& record : records) {
-        touches.push_back({static_cast<int32_t>(record.x), static_cast<int32_t>(record.y),
-                           static_cast<uint32_t>(record.dwFlags)});
+        touches.push_back(win32::ToTouchInput(record));
     }
     const HWND parentWindow = ToHwnd(parent_);
-    for (const overlay::TouchStep& step : overlay::PlanTouchForwarding(touches)) {
+    for (const quarnel::TouchStep& step : quarnel::PlanTouchForwarding(touches)) {
         POINT p = win32::ToPOINT(step.screen);
         ToParentClient(hwnd, p);
         if (step.message == 0) {
             break;
         }
-        const LPARAM point = static_cast<LPARAM>(overlay::LParamFromPoint(win32::ToPoint(p)));
+        const LPARAM point = static_cast<LPARAM>(quarnel::LParamFromPoint(win32::ToPoint(p)));
         if (!PostMessageW(parentWindow, step.message, wParam, point)) {
             const DWORD error = GetLastError();
             QLOG(LOG_ERROR) << "post touch message to parentHWnd:" << parent_
@@ -321,7 +323,7 @@ bool ProxyWindow::ToParentClient(HWND hwnd, POINT& p) const {
         QLOG(LOG_ERROR) << "ScreenToClient err:" << error << " parentHWnd:" << parent_;
         return false;
     }
-    p = win32::ToPOINT(overlay::ClientPointAtDpi(win32::ToPoint(p), win32::WindowDpi(parentWindow),
+    p = win32::ToPOINT(quarnel::ClientPointAtDpi(win32::ToPoint(p), win32::WindowDpi(parentWindow),
                                                  win32::WindowDpi(hwnd)));
     return true;
 }
@@ -329,7 +331,7 @@ bool ProxyWindow::ToParentClient(HWND hwnd, POINT& p) const {
 // The same message at the same place, in the parent's client coordinates, with the button and
 // key state of wParam unchanged.
 void ProxyWindow::ForwardMouse(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) const {
-    const overlay::Point client = overlay::PointFromLParam(static_cast<int64_t>(lParam));
+    const quarnel::Point client = quarnel::PointFromLParam(static_cast<int64_t>(lParam));
     POINT p = win32::ToPOINT(client);
     if (!ClientToScreen(hwnd, &p)) {
         const DWORD error = GetLastError();
@@ -338,7 +340,7 @@ void ProxyWindow::ForwardMouse(HWND hwnd, UINT message, WPARAM wParam, LPARAM lP
     }
     const HWND parentWindow = ToHwnd(parent_);
     ToParentClient(hwnd, p);
-    const LPARAM point = static_cast<LPARAM>(overlay::LParamFromPoint(win32::ToPoint(p)));
+    const LPARAM point = static_cast<LPARAM>(quarnel::LParamFromPoint(win32::ToPoint(p)));
     if (!PostMessageW(parentWindow, message, wParam, point)) {
         const DWORD error = GetLastError();
         QLOG(LOG_ERROR) << "post mouse message to parentHWnd:" << parent_ << " msg:" << message
@@ -358,7 +360,7 @@ WndProxyImpl::~WndProxyImpl() {
         std::lock_guard<std::mutex> lock(proxies->mutex);
         proxies->closingAll = true;
         for (const auto& entry : proxies->parentOfWindow) {
-            CloseWindow(entry.first);
+            win32::PostClose(entry.first, kCloseSite);
         }
         proxies->parentOfWindow.clear();
     }
@@ -409,7 +411,7 @@ void WndProxyImpl::MessageLoop(int parentHwnd, int x, int y, int width, int heig
 
     // Made where it goes: a window that ever covered a whole display stays a full-screen one
     // for Wine. Made hidden (see MoveProxy); the first move shows it.
-    const overlay::Rect area = ProxyArea(x, y, width, height);
+    const quarnel::Rect area = ProxyArea(x, y, width, height);
     win32::UniqueHwnd window;
     {
         const win32::WindowChange change;
@@ -430,7 +432,7 @@ void WndProxyImpl::MessageLoop(int parentHwnd, int x, int y, int width, int heig
     if (!RegisterTouchWindow(window.get(), TWF_WANTPALM)) {
         const DWORD error = GetLastError();
         QLOG(LOG_ERROR) << "RegisterTouchWindow err:" << error;
-        if (overlay::TouchRegistrationFailureIsFatal(error)) {
+        if (quarnel::TouchRegistrationFailureIsFatal(error)) {
             return;
         }
     }
@@ -493,7 +495,7 @@ void WndProxyImpl::MessageLoop(int parentHwnd, int x, int y, int width, int heig
 
 bool WndProxyImpl::ResizeWindow(int hwnd, int x, int y, int width, int height) {
     const win32::PerMonitorDpiScope dpi;
-    const overlay::Rect area = ProxyArea(x, y, width, height);
+    const quarnel::Rect area = ProxyArea(x, y, width, height);
     const HWND window = ToHwnd(hwnd);
     if (GetWindowThreadProcessId(window, nullptr) == GetCurrentThreadId()) {
         if (!MoveProxy(window, area)) {
@@ -536,7 +538,7 @@ bool WndProxyImpl::ResizeProxyWindow(int hwnd, int x, int y, int width, int heig
     return ResizeWindow(hwnd, x, y, width, height);
 }
 
-bool WndProxyImpl::PendingArea(int hwnd, overlay::Rect& area) {
+bool WndProxyImpl::PendingArea(int hwnd, quarnel::Rect& area) {
     std::lock_guard<std::mutex> lock(proxies->mutex);
     const auto pending = proxies->pendingMoves.find(hwnd);
     if (pending == proxies->pendingMoves.end()) {
@@ -546,20 +548,11 @@ bool WndProxyImpl::PendingArea(int hwnd, overlay::Rect& area) {
     return true;
 }
 
-void WndProxyImpl::CloseWindow(int hwnd) {
-    if (PostMessageW(ToHwnd(hwnd), WM_CLOSE, 0, 0)) {
-        QLOG(LOG_INFO) << "PostMessage WM_CLOSE success childHWnd:" << hwnd;
-    } else {
-        const DWORD error = GetLastError();
-        QLOG(LOG_ERROR) << "PostMessage WM_CLOSE err:" << error << " childHWnd:" << hwnd;
-    }
-}
-
 void WndProxyImpl::CloseProxyWindow(int hwnd) {
     {
         std::lock_guard<std::mutex> lock(proxies->mutex);
         if (proxies->parentOfWindow.count(hwnd) != 0) {
-            CloseWindow(hwnd);
+            win32::PostClose(hwnd, kCloseSite);
             return;
         }
     }
@@ -581,7 +574,7 @@ void WndProxyImpl::CloseAllWindow(int parentHwnd) {
     auto& table = proxies->parentOfWindow;
     for (auto entry = table.begin(); entry != table.end();) {
         if (entry->second == parentHwnd) {
-            CloseWindow(entry->first);
+            win32::PostClose(entry->first, kCloseSite);
             entry = table.erase(entry);
         } else {
             ++entry;

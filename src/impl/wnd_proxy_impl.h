@@ -35,10 +35,8 @@ public:
     // ResizeWindow for the proxy windows this module lists; any other handle is refused.
     static bool ResizeProxyWindow(int hwnd, int x, int y, int width, int height);
     // The rectangle a move of the proxy window asked for and its thread has not made yet.
-    static bool PendingArea(int hwnd, overlay::Rect& area);
-    // Asks the window's thread to close it; returns at once.
-    static void CloseWindow(int hwnd);
-    // CloseWindow for a listed proxy window only; any other handle is logged and left alone.
+    static bool PendingArea(int hwnd, quarnel::Rect& area);
+    // Closes a listed proxy window only; any other handle is logged and left alone.
     static void CloseProxyWindow(int hwnd);
     // Closes and unlists the proxy windows of one parent and clears all three callbacks.
     void CloseAllWindow(int parentHwnd);

@@ -13,6 +13,8 @@
 
 namespace {
 
+using namespace quarnel;
+
 std::vector<int> Drain(napi::bounded_queue<int>& queue) {
     std::vector<int> items;
     for (int item = -1; queue.pop(item);) {

@@ -11,10 +11,12 @@
 
 namespace {
 
+using namespace quarnel;
+
 TEST(DesktopExtent, BoundingBoxOfTheDisplays) {
     struct Case {
         const char* name;
-        std::vector<DisplayRect> displays;  // {x, y, width, height} in enumeration order
+        std::vector<Rect> displays;  // {x, y, width, height} in enumeration order
         int32_t width, height;
     } const cases[] = {
         {"single display", {{0, 0, 1920, 1080}}, 1920, 1080},

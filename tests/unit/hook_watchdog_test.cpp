@@ -9,7 +9,7 @@
 
 namespace {
 
-using namespace hookwatch;
+using namespace quarnel::hookwatch;
 
 // What the hook thread learns, in order, one word each: a letter, the clock and, after "/",
 // the event's time. I install, F failed install, H hook call, K raw key, M raw mouse event,

@@ -10,6 +10,8 @@
 
 namespace {
 
+using namespace quarnel;
+
 TEST(KeyMapping, OnlyReleasesOfTheSixNavigationKeysReport) {
     constexpr uint32_t keyDown = 0x0100, keyUp = 0x0101, sysKeyDown = 0x0104, sysKeyUp = 0x0105;
     struct Row {
@@ -69,8 +71,8 @@ TEST(TouchMapping, TwoContactsGiveTwoPointsInRecordOrder) {
     // Finger 7 lands at (512.34, 300.99) px while finger 9, already down, moves left of the
     // primary monitor to (-20.5, 41.0) px.
     const TouchInput inputs[] = {
-        {51234, 30099, 7, 0x2 | 0x10, 123456},
-        {-2050, 4100, 9, 0x1, 123457},
+        {51234, 30099, 0x2 | 0x10, 7, 123456},
+        {-2050, 4100, 0x1, 9, 123457},
     };
     EXPECT_EQ(TouchPointsJson(ToTouchPoints(inputs, 2)),
               R"([{"id":7,"time":123456,"touchType":0,"x":512,"y":300},)"

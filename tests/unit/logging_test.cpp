@@ -11,6 +11,8 @@
 
 namespace {
 
+using namespace quarnel;
+
 struct Captured {
     std::string file, func, text;
     int line, severity;
@@ -38,11 +40,16 @@ protected:
     void TearDown() override { logSink.store(nullptr); }
 };
 
+void SharedHelper(const LogSite& site) {
+    QLOG_AS(site, LOG_WARNING) << "shared";
+}
+
 struct Widget {
     int Frobnicate(int value) {
         QLOG(LOG_ERROR) << "SetWindowPos err:" << value << " name:" << std::string("w");
         return __LINE__ - 1;
     }
+    void Delegate() { SharedHelper(QLOG_HERE); }
 };
 
 TEST_F(Logging, RecordCarriesItsSiteAndStreamedTextOnlyOnceASinkIsSet) {
@@ -60,10 +67,22 @@ TEST_F(Logging, RecordCarriesItsSiteAndStreamedTextOnlyOnceASinkIsSet) {
     EXPECT_NE(captured[0].file.find("logging_test.cpp"), std::string::npos);
 }
 
+TEST_F(Logging, SharedHelperLogsUnderTheSiteItIsHanded) {
+    logSink.store(CaptureSink);
+    Widget().Delegate();
+    SharedHelper(LogSite{"x.cpp", 7, "WndProxyImpl::CloseWindow"});  // a name in the short form
+    ASSERT_EQ(captured.size(), 2u);
+    EXPECT_EQ(captured[0].func, "`anonymous-namespace'::Widget::Delegate");
+    EXPECT_EQ(captured[0].severity, LOG_WARNING);
+    EXPECT_EQ(captured[1].func, "WndProxyImpl::CloseWindow");
+    EXPECT_EQ(captured[1].file, "x.cpp");
+    EXPECT_EQ(captured[1].line, 7);
+}
+
 TEST_F(Logging, RecordKeepsTheSinkItWasBuiltWith) {
     logSink.store(CaptureSink);
     {
-        LogRecord record(__FILE__, __LINE__, "f", LOG_WARNING, logSink.load());
+        LogRecord record(LogSite{__FILE__, __LINE__, "f"}, LOG_WARNING, logSink.load());
         record.stream() << "before the switch";
         logSink.store(CountingSink);
     }

@@ -9,8 +9,7 @@
 
 namespace {
 
-using overlay::Point;
-using overlay::TouchRecord;
+using namespace quarnel;
 
 TEST(OverlayMouse, ForwardsButtonsMovesAndHoverButNoWheel) {
     const std::pair<uint32_t, bool> rows[] = {
@@ -27,7 +26,7 @@ TEST(OverlayMouse, ForwardsButtonsMovesAndHoverButNoWheel) {
         {0x02A3, false},  // WM_MOUSELEAVE
     };
     for (const auto& [message, forwarded] : rows) {
-        EXPECT_EQ(overlay::IsForwardedMouseMessage(message), forwarded) << std::hex << message;
+        EXPECT_EQ(IsForwardedMouseMessage(message), forwarded) << std::hex << message;
     }
 }
 
@@ -45,10 +44,10 @@ TEST(OverlayMouse, UnpacksSignedHalvesAndPacksThemBack) {
         {0x12345678'0001FFF6, -10, 1, 0x0001FFF6},  // bits above 32 are not coordinates
     };
     for (const Row& row : rows) {
-        const Point p = overlay::PointFromLParam(row.lParam);
+        const Point p = PointFromLParam(row.lParam);
         EXPECT_EQ(p.x, row.x) << std::hex << row.lParam;
         EXPECT_EQ(p.y, row.y) << std::hex << row.lParam;
-        EXPECT_EQ(overlay::LParamFromPoint(p), row.repacked) << std::hex << row.lParam;
+        EXPECT_EQ(LParamFromPoint(p), row.repacked) << std::hex << row.lParam;
     }
 }
 
@@ -71,7 +70,7 @@ TEST(OverlayMouse, ClientPointsScaleToTheParentsDpiAboutTheClientOrigin) {
         {32767, 0, 96, 192, 16384, 0},   // 200 %: 16383.5 away from zero
     };
     for (const Row& row : rows) {
-        const Point p = overlay::ClientPointAtDpi({row.x, row.y}, row.windowDpi, row.displayDpi);
+        const Point p = ClientPointAtDpi({row.x, row.y}, row.windowDpi, row.displayDpi);
         EXPECT_EQ(p.x, row.scaledX) << row.x << " at " << row.windowDpi << "/" << row.displayDpi;
         EXPECT_EQ(p.y, row.scaledY) << row.y << " at " << row.windowDpi << "/" << row.displayDpi;
     }
@@ -84,16 +83,16 @@ struct Step {
 };
 
 TEST(OverlayTouch, MovesAndLiftsBecomeMouseMessagesADownEndsTheTurn) {
-    EXPECT_EQ(overlay::TouchInputCount(0xABCD0003), 3u);  // the high word is not the count
-    EXPECT_TRUE(overlay::ForwardsTouch(1));
-    EXPECT_FALSE(overlay::ForwardsTouch(2));
-    EXPECT_FALSE(overlay::TouchRegistrationFailureIsFatal(120));  // no touch on this system
-    EXPECT_TRUE(overlay::TouchRegistrationFailureIsFatal(5));     // access denied
+    EXPECT_EQ(TouchInputCount(0xABCD0003), 3u);  // the high word is not the count
+    EXPECT_TRUE(ForwardsTouch(1));
+    EXPECT_FALSE(ForwardsTouch(2));
+    EXPECT_FALSE(TouchRegistrationFailureIsFatal(120));  // no touch on this system
+    EXPECT_TRUE(TouchRegistrationFailureIsFatal(5));     // access denied
 
     const uint32_t move = 0x1, down = 0x2, up = 0x4;  // TOUCHEVENTF_MOVE, _DOWN, _UP
     struct Row {
         const char* name;
-        std::vector<TouchRecord> records;
+        std::vector<TouchInput> records;
         std::vector<Step> steps;
     } const rows[] = {
         {"move", {{12399, 20050, move}}, {{123, 200, 0x0200}}},
@@ -107,7 +106,7 @@ TEST(OverlayTouch, MovesAndLiftsBecomeMouseMessagesADownEndsTheTurn) {
     };
     for (const Row& row : rows) {
         std::vector<Step> steps;
-        for (const overlay::TouchStep& s : overlay::PlanTouchForwarding(row.records)) {
+        for (const TouchStep& s : PlanTouchForwarding(row.records)) {
             steps.push_back({s.screen.x, s.screen.y, s.message});
         }
         EXPECT_EQ(steps, row.steps) << row.name;
@@ -119,15 +118,15 @@ TEST(OverlayFrame, BorderRectsCoverTheOuterTwoPixelsOfTheirSidesOnce) {
     // exactly once, and nothing else.
     const int sizes[][2] = {{4, 4}, {5, 9}, {17, 6}, {300, 100}};
     // left, top, right, bottom
-    const overlay::FrameSides sideSets[] = {{true, true, true, true},
-                                            {true, true, false, false},
-                                            {false, true, false, true},
-                                            {false, false, true, false},
-                                            {false, false, false, false}};
+    const FrameSides sideSets[] = {{true, true, true, true},
+                                   {true, true, false, false},
+                                   {false, true, false, true},
+                                   {false, false, true, false},
+                                   {false, false, false, false}};
     for (const auto& [w, h] : sizes) {
-        for (const overlay::FrameSides& sides : sideSets) {
+        for (const FrameSides& sides : sideSets) {
             std::vector<int> hits(static_cast<size_t>(w * h), 0);
-            for (const overlay::Rect& r : overlay::FrameBorderRects(w, h, sides)) {
+            for (const Rect& r : FrameBorderRects(w, h, sides)) {
                 for (int y = r.y; y < r.y + r.height; ++y) {
                     for (int x = r.x; x < r.x + r.width; ++x) {
                         ++hits.at(static_cast<size_t>(y * w + x));
@@ -145,7 +144,7 @@ TEST(OverlayFrame, BorderRectsCoverTheOuterTwoPixelsOfTheirSidesOnce) {
             }
         }
     }
-    const overlay::Rect window = overlay::RectFromEdges(100, 200, 400, 300);
+    const Rect window = RectFromEdges(100, 200, 400, 300);
     EXPECT_EQ(window.width, 300);
     EXPECT_EQ(window.height, 100);
 }
@@ -155,13 +154,13 @@ TEST(OverlayFrame, BorderRectsCoverTheOuterTwoPixelsOfTheirSidesOnce) {
 TEST(OverlayFrame, FrameCoversOnlyTheDesktopAndNeverAWholeDisplay) {
     struct Row {
         const char* name;
-        overlay::Rect window;
-        overlay::Rect desktop;
-        overlay::Rect frame;
+        Rect window;
+        Rect desktop;
+        Rect frame;
         const char* sides;  // the sides with a border: l, t, r, b
     };
-    const overlay::Rect screen = {0, 0, 1920, 1080};
-    const overlay::Rect wide = {-1280, -200, 3200, 1280};  // a display left of and above (0,0)
+    const Rect screen = {0, 0, 1920, 1080};
+    const Rect wide = {-1280, -200, 3200, 1280};  // a display left of and above (0,0)
     const Row rows[] = {
         {"inside: unchanged", {100, 200, 300, 100}, screen, {100, 200, 300, 100}, "ltrb"},
         {"exactly the desktop", {0, 0, 1920, 1080}, screen, {0, 0, 1920, 1080}, "ltrb"},
@@ -189,7 +188,7 @@ TEST(OverlayFrame, FrameCoversOnlyTheDesktopAndNeverAWholeDisplay) {
         {"no size", {10, 10, 0, 0}, screen, {10, 10, 0, 0}, "ltrb"},
     };
     for (const Row& row : rows) {
-        const overlay::DesktopPlacement p = overlay::PlaceOnDesktop(row.window, row.desktop);
+        const DesktopPlacement p = PlaceOnDesktop(row.window, row.desktop);
         const std::string sides = std::string(p.sides.left ? "l" : "") + (p.sides.top ? "t" : "") +
                                   (p.sides.right ? "r" : "") + (p.sides.bottom ? "b" : "");
         EXPECT_EQ(

@@ -12,6 +12,8 @@
 
 namespace {
 
+using namespace quarnel;
+
 TEST(SystemLaunch, ExeNameIsThePartAfterTheLastSeparator) {
     const std::pair<const char*, const char*> cases[] = {
         {"C:\\apps\\tool.exe", "tool.exe"},

@@ -14,6 +14,7 @@
 
 namespace {
 
+using namespace quarnel;
 using Orlix::NetworkAdapter;
 
 TEST(SystemNetworkAdapter, MacTextTakesSixBytesOfTheHardwareAddress) {

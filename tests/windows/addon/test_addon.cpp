@@ -105,7 +105,7 @@ napi_value PostTouchEvent(napi_env env, napi_callback_info info) {
     QuarnelAddon& addon = Addon(env);
     auto callback = Hold(kTouch, env, argv[0]);
     std::vector<std::string> fields = napi::get_string_array(env, argv[1]);
-    std::vector<TouchPoint> points;
+    std::vector<quarnel::TouchPoint> points;
     for (size_t i = 0; i + 4 < fields.size(); i += 5) {
         points.push_back({std::stoi(fields[i]), std::stoi(fields[i + 1]), std::stoi(fields[i + 2]),
                           static_cast<uint32_t>(std::stoul(fields[i + 3])),
