@@ -1,6 +1,7 @@
 // Measurements for bench/events.js: the module's event queue against Node's own
 // thread-safe function, carrying the same payload (a key name) from a worker thread.
 #include "addon/exports.h"
+#include "addon/lifetime.h"
 #include "addon/quarnel_addon.h"
 #include "core/logging.h"
 #include "impl/dpi_context.h"
@@ -127,7 +128,7 @@ void ReadArgs(napi_env env, napi_callback_info info, napi_value (&argv)[N]) {
 // A poster of one key event through the module's queue, holding `js` as the callback.
 std::shared_ptr<napi::napi_callback> queueCallback;
 auto QueuePoster(napi_env env, napi_value js) {
-    QuarnelAddon& addon = *QuarnelAddon::ForEnvironment(env);
+    QuarnelAddon& addon = *Lifetime::ForEnvironment(env);
     queueCallback = napi::make_callback(env, js);
     return [&addon, callback = queueCallback] { addon.OnKeyboardEvent(callback, 5); };
 }

@@ -1,6 +1,7 @@
 // The export table: each JavaScript function and the add-on method behind it.
 #include "addon/exports.h"
 
+#include "addon/lifetime.h"
 #include "addon/quarnel_addon.h"
 
 namespace {
@@ -19,7 +20,7 @@ napi_value ThrowNotOwner(napi_env env) {
 template <napi_value (QuarnelAddon::*Method)(napi_env, napi_callback_info)>
 napi_value Entry(napi_env env, napi_callback_info info) noexcept {
     try {
-        QuarnelAddon* addon = QuarnelAddon::ForEnvironment(env);
+        QuarnelAddon* addon = Lifetime::ForEnvironment(env);
         if (addon == nullptr) {
             return ThrowNotOwner(env);
         }
@@ -35,7 +36,7 @@ napi_value Entry(napi_env env, napi_callback_info info) noexcept {
 
 // Builds nothing: an application may announce its exit before it ever used the module.
 napi_value ProgramWillQuitEntry(napi_env env, napi_callback_info) noexcept {
-    if (!QuarnelAddon::AnnounceQuit(env)) {
+    if (!Lifetime::AnnounceQuit(env)) {
         return ThrowNotOwner(env);
     }
     return nullptr;

@@ -1,5 +1,7 @@
 #include "addon/napi_bridge.h"
 
+#include "addon/lifetime.h"
+
 #include <algorithm>
 #include <utility>
 
@@ -197,16 +199,7 @@ void object_ref::release() {
     }
 }
 
-// ---- lifecycle ----
-
-quarnel::Lifecycle& lifecycle() {
-    static quarnel::Lifecycle state;
-    return state;
-}
-
-void program_will_quit() {
-    lifecycle().advance(quarnel::Stage::Quitting);
-}
+// ---- the process's exit ----
 
 bool on_process_exit(napi_env env, ::napi_callback listener, void* data) {
     handle_scope scope(env);
@@ -243,7 +236,7 @@ napi_callback::napi_callback(napi_env env, napi_value value)
 }
 
 napi_callback::~napi_callback() {
-    if (!lifecycle().releases_references()) {
+    if (!Lifetime::State().releases_references()) {
         return;  // the environment reclaims both with itself
     }
     if (context_ != nullptr) {
@@ -291,7 +284,7 @@ void release_callback(napi_callback* raw) noexcept {
     std::unique_ptr<napi_callback> callback(raw);
     // Queued events may still name it: from now on they find it revoked.
     callback->revoke();
-    if (!lifecycle().calls_host()) {
+    if (!Lifetime::State().calls_host()) {
         return;  // nothing drains or calls the host any more: deleted without an N-API call
     }
     {
@@ -328,7 +321,8 @@ void clear_release_target(release_target* target) {
 
 // ---- async_handle ----
 
-async_handle::async_handle(napi_env env, async_observer* observer) : observer_(observer) {
+async_handle::async_handle(napi_env env, async_observer* observer, host_check calls_host)
+    : observer_(observer), calls_host_(calls_host) {
     auto handle = std::make_unique<uv_async_t>();
     *handle = uv_async_t{};
     uv_loop_t* loop = nullptr;
@@ -348,7 +342,7 @@ async_handle::~async_handle() {
     if (abandoned_) {
         return;  // parked_ goes with the object; nothing calls the host any more
     }
-    close(lifecycle().calls_host());
+    close(calls_host());
     release_parked();
 }
 

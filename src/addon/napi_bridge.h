@@ -4,7 +4,6 @@
 // persistent callbacks and the queue that carries worker-thread items to the JavaScript thread.
 #include "addon/host_api.h"
 #include "core/bounded_queue.h"
-#include "core/lifecycle.h"
 
 #include <windows.h>  // after uv.h, which brings winsock2 first
 
@@ -77,11 +76,6 @@ private:
     napi_env env_;
     napi_ref ref_ = nullptr;
 };
-
-// The add-on's one lifecycle state, process-wide. `program_will_quit` is the application's
-// promise that it is exiting: from then on no JavaScript reference is deleted.
-quarnel::Lifecycle& lifecycle();
-void program_will_quit();
 
 // Adds `listener` (called with `data`) to the 'exit' event of the environment's `process`:
 // the last moment of an ending process at which JavaScript still runs and threads can still be
@@ -177,8 +171,12 @@ public:
         ~async_observer() = default;
     };
 
+    // Whether the host may still be called: asked before every call into it once the queue
+    // is open, since the environment can go away under a callback.
+    using host_check = bool (*)() noexcept;
+
     // Opens the wake-up handle on the environment's own loop (a Worker has its own).
-    async_handle(napi_env env, async_observer* observer);
+    async_handle(napi_env env, async_observer* observer, host_check calls_host);
     ~async_handle();
     async_handle(const async_handle&) = delete;
     async_handle& operator=(const async_handle&) = delete;
@@ -226,6 +224,7 @@ protected:
     bool has_parked() const noexcept { return !parked_.empty(); }
     // Under the mutex, set by the JavaScript thread: a drain is running and will swap again.
     void set_draining(bool draining) noexcept { draining_ = draining; }
+    bool calls_host() const noexcept { return calls_host_(); }
 
 private:
     static void on_wakeup(uv_async_t* handle) noexcept;
@@ -242,6 +241,7 @@ private:
     uv_async_t* handle_ = nullptr;
     // JavaScript thread only.
     async_observer* observer_;
+    host_check calls_host_;
     bool abandoned_ = false;
 };
 
@@ -256,8 +256,9 @@ public:
 
     static constexpr size_t kItemsPerWakeup = 1024;
 
-    napi_async(napi_env env, async_observer* observer, uint32_t eventCapacity, uint32_t logCapacity)
-        : async_handle(env, observer),
+    napi_async(napi_env env, async_observer* observer, host_check calls_host,
+               uint32_t eventCapacity, uint32_t logCapacity)
+        : async_handle(env, observer, calls_host),
           pending_(eventCapacity, logCapacity),
           batch_(eventCapacity, logCapacity) {}
 
@@ -283,7 +284,7 @@ public:
     // went away under a callback).
     template <typename Run>
     void drain(Run&& run) {
-        for (size_t ran = 0; ran < kItemsPerWakeup && lifecycle().calls_host(); ++ran) {
+        for (size_t ran = 0; ran < kItemsPerWakeup && calls_host(); ++ran) {
             {
                 std::lock_guard<slim_mutex> lock(mutex());
                 pending_.swap(batch_);
@@ -296,7 +297,7 @@ public:
             }
             uint32_t lost = 0;
             for (T item; batch_.pop(item, lost); ++ran) {
-                if (lifecycle().calls_host()) {
+                if (calls_host()) {
                     run(item, lost);
                 }
             }
@@ -310,7 +311,7 @@ public:
             set_draining(false);
             rest = !pending_.empty() || has_parked();
         }
-        if (rest && lifecycle().calls_host()) {
+        if (rest && calls_host()) {
             wake();
         }
     }

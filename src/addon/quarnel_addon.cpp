@@ -1,5 +1,7 @@
 #include "addon/quarnel_addon.h"
 
+#include "addon/lifetime.h"
+
 #include "core/logging.h"
 #include "core/process_launch.h"
 #include "impl/display_watch.h"
@@ -7,21 +9,14 @@
 #include "impl/win32_bridge.h"
 #include "impl/win_keyboard_hook.h"
 #include "impl/win_touch_hook.h"
-#include "impl/window_threads.h"
 #include "impl/wnd_frame.h"
 #include "impl/wnd_proxy.h"
-#include "impl/wnd_proxy_impl.h"
 
 #include <windows.h>
 
-#include <atomic>
-#include <chrono>
 #include <cstdint>
-#include <cstdlib>
 #include <functional>
 #include <mutex>
-#include <new>
-#include <type_traits>
 
 namespace {
 
@@ -57,183 +52,21 @@ napi_value ResultObject(napi_env env, const OperationResult& result, bool withPi
 
 }  // namespace
 
-namespace {
-
-// The instance lives in static storage rather than as a plain static: its destruction at
-// unload must be a decision. When the process is ending (the environment torn down, or
-// ExitProcess under way) worker threads may still be posting and logging into it, so it is
-// left alive for them; only an orderly unload destroys it.
-std::once_flag built;
-// Two places: a callback of the old instance may load the module anew, and the old instance,
-// whose delivery is still on the stack, can only go once it returns; meanwhile the new one
-// stands in the other place.
-std::aligned_storage_t<sizeof(QuarnelAddon), alignof(QuarnelAddon)> storage[2];
-std::atomic<QuarnelAddon*> instance{nullptr};
-QuarnelAddon* leaving = nullptr;  // JavaScript thread: taken over while delivering
-// The instance data of an environment that announced its exit before anyone used the module.
-const char quitAnnounced = 0;
-// The instance data of an environment whose module instance a newer one took over.
-const char superseded = 0;
-// How long the exit event waits for stopped threads to leave the system as well.
-constexpr std::chrono::milliseconds kThreadExitWait{1000};
-
-// Component threads run code of this DLL until they end. When the environment that loaded it
-// goes away (a Worker), the host frees the DLL; pinned, it stays mapped until the process ends.
-void PinModule() noexcept {
-    HMODULE self = nullptr;
-    GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_PIN,
-                       reinterpret_cast<LPCWSTR>(&PinModule), &self);
-}
-
-const void* InstanceData(napi_env env) {
-    void* data = nullptr;
-    return napi_get_instance_data(env, &data) == napi_ok ? data : nullptr;
-}
-
-}  // namespace
-
-QuarnelAddon* QuarnelAddon::ForEnvironment(napi_env env) {
-    std::call_once(built, [env] {
-        PinModule();
-        std::atexit(&QuarnelAddon::OnModuleUnload);
-        Build(env, true, &storage[0]);
-    });
-    QuarnelAddon* addon = instance.load(std::memory_order_acquire);
-    if (addon != nullptr && addon->ownerEnv != env && addon->YieldsTo(env)) {
-        addon = TakeOver(addon, env);
-    }
-    if (addon == nullptr || addon->ownerEnv != env || !napi::lifecycle().calls_host()) {
-        return nullptr;
-    }
-    return addon;
-}
-
-QuarnelAddon* QuarnelAddon::Build(napi_env env, bool listenForExit, void* place) {
-    QuarnelAddon* addon = ::new (place) QuarnelAddon(env);
-    napi_add_env_cleanup_hook(env, OnEnvironmentCleanup, addon);
-    if (listenForExit) {
-        napi::on_process_exit(env, OnProcessExit, addon);
-    }
-    if (InstanceData(env) == &quitAnnounced) {
-        napi::program_will_quit();
-    }
-    instance.store(addon, std::memory_order_release);
-    return addon;
-}
-
-// Runs on the JavaScript thread of `env`.
-bool QuarnelAddon::YieldsTo(napi_env env) const {
-    if (InstanceData(env) == &superseded || napi::lifecycle().stage() == quarnel::Stage::Exiting) {
-        return false;
-    }
-    if (!ownerGone.load(std::memory_order_acquire)) {
-        // Only the owner's own thread can load the module anew while the owner lives, and not
-        // once its exit event has stopped everything; a Worker calling in meanwhile is refused.
-        return std::this_thread::get_id() == ownerThread && !stopped;
-    }
-    // A Worker's exit event stopped the instance before its environment went: that does not
-    // count against the main thread.
-    uv_loop_t* loop = nullptr;
-    return napi_get_uv_event_loop(env, &loop) == napi_ok && loop == uv_default_loop();
-}
-
-QuarnelAddon* QuarnelAddon::TakeOver(QuarnelAddon* old, napi_env env) {
-    void* place = old;
-    if (old->delivering) {
-        place = old == reinterpret_cast<QuarnelAddon*>(&storage[0]) ? &storage[1] : &storage[0];
-        if (leaving != nullptr) {
-            return nullptr;  // taken over twice within one delivery: the other place is not free
-        }
-    }
-    // While no instance stands, log records are dropped rather than given to a half-built one.
-    instance.store(nullptr, std::memory_order_release);
-    const bool ownerLives = !old->ownerGone.load(std::memory_order_acquire);
-    if (ownerLives) {
-        // The old environment goes on: its exports are refused from now on, and its cleanup
-        // must not stop the new instance (the host also keeps one hook per function and data).
-        napi_remove_env_cleanup_hook(old->ownerEnv, OnEnvironmentCleanup, old);
-        napi_set_instance_data(old->ownerEnv, const_cast<char*>(&superseded), nullptr, nullptr);
-    }
-    // The proxy callbacks are kept process-wide, bound to the old object and its functions: a
-    // proxy of the new instance would report to them. Released while the stage still says
-    // whether their environment lives.
-    WndProxyImpl::SetWindowCloseCB(nullptr);
-    WndProxyImpl::SetFocusCB(nullptr);
-    WndProxyImpl::SetBlurCB(nullptr);
-    // Joins the old threads and releases the old callbacks (only while their environment lives)
-    // before anything of the new instance runs.
-    if (old->delivering) {
-        old->Retire();
-        leaving = old;
-    } else {
-        old->~QuarnelAddon();
-    }
-    try {
-        win32::WindowThreads::WaitForExitOfAll(kThreadExitWait);
-    } catch (...) {
-    }
-    napi::lifecycle().restart();
-    // The old exit listener stays on the same process object and serves the new instance too;
-    // adding one per new instance would pile them up (a test runner loads the module per file).
-    return Build(env, !ownerLives, place);
-}
-
-// Everything of a taken-over instance but the queue it is draining, which goes with the
-// object once the delivery returns.
-void QuarnelAddon::Retire() {
-    StopComponents();
-    utils.reset();
-    Callback previous;
-    {
-        std::lock_guard<std::mutex> lock(logCallbackMutex);
-        logCallback.swap(previous);
-    }
-    events->close(true);
-}
-
-QuarnelAddon* QuarnelAddon::Existing() {
-    return instance.load(std::memory_order_acquire);
-}
-
-bool QuarnelAddon::AnnounceQuit(napi_env env) {
-    if (Existing() == nullptr) {
-        // Nobody owns the module yet, and this environment may never do: the announcement is
-        // kept with the environment (and goes with it) and counts only once that environment
-        // becomes the owner. A Worker's announcement must not make the main thread quit.
-        napi_set_instance_data(env, const_cast<char*>(&quitAnnounced), nullptr, nullptr);
-        return true;
-    }
-    if (ForEnvironment(env) == nullptr) {
-        return false;
-    }
-    napi::program_will_quit();
-    return true;
-}
-
-void QuarnelAddon::OnModuleUnload() noexcept {
-    QuarnelAddon* addon = Existing();
-    if (addon == nullptr || !napi::lifecycle().releases_references()) {
-        // The environment is gone or the process is exiting: leave everything to the system.
-        napi::lifecycle().advance(quarnel::Stage::Detached);
-        return;
-    }
-    addon->~QuarnelAddon();
-}
-
 QuarnelAddon::QuarnelAddon(napi_env env)
     : utils(std::make_unique<QuarnelUtils>()),
       keyboardHook(std::make_unique<WinKeyboardHook>()),
       ownerEnv(env) {
     // The queue comes before the components that post to it; its libuv handle sits on the
     // owning environment's loop.
-    events = std::make_shared<EventQueue>(env, this, kEventCapacity, kLogCapacity);
+    events =
+        std::make_shared<EventQueue>(env, this, &Lifetime::CallsHost, kEventCapacity, kLogCapacity);
     proxyWindows = std::make_unique<WndProxy>();
     frameWindows = std::make_unique<WndFrame>();
     touchHook = std::make_unique<WinTouchHook>();
 }
 
 QuarnelAddon::~QuarnelAddon() {
-    if (!napi::lifecycle().may_block()) {
+    if (!Lifetime::State().may_block()) {
         // ExitProcess has already ended every other thread, possibly inside one of our locks,
         // and the host's environment and loop are past use. Joining, locking or calling the
         // host could hang or crash the exit, so the components are left to the system.
@@ -251,8 +84,19 @@ QuarnelAddon::~QuarnelAddon() {
         std::lock_guard<std::mutex> lock(logCallbackMutex);
         logCallback.reset();
     }
-    events->close(napi::lifecycle().calls_host());
+    events->close(Lifetime::State().calls_host());
     events.reset();
+}
+
+void QuarnelAddon::Retire() {
+    StopComponents();
+    utils.reset();
+    Callback previous;
+    {
+        std::lock_guard<std::mutex> lock(logCallbackMutex);
+        logCallback.swap(previous);
+    }
+    events->close(true);
 }
 
 void QuarnelAddon::StopComponents() {
@@ -261,52 +105,6 @@ void QuarnelAddon::StopComponents() {
     touchHook.reset();
     keyboardHook.reset();
     win32::StopDisplayWatch();
-}
-
-void QuarnelAddon::OnEnvironmentCleanup(void* self) noexcept {
-    auto* addon = static_cast<QuarnelAddon*>(self);
-    uv_loop_t* loop = nullptr;
-    const bool worker =
-        napi_get_uv_event_loop(addon->ownerEnv, &loop) == napi_ok && loop != uv_default_loop();
-    // From here on the environment is going away: references it owns are reclaimed with it,
-    // and nothing may call into it.
-    napi::lifecycle().advance(quarnel::Stage::Detached);
-    addon->ownerGone.store(true, std::memory_order_release);
-    logSink.store(nullptr, std::memory_order_release);
-    try {
-        if (worker) {
-            // A Worker ends while the process goes on: its hook and windows must not outlive
-            // it. (The main thread's environment only goes at process exit, where joining
-            // threads is left out on purpose.)
-            addon->StopComponents();
-        }
-    } catch (...) {
-    }
-    addon->events->close(true);
-}
-
-napi_value QuarnelAddon::OnProcessExit(napi_env, napi_callback_info) noexcept {
-    // One listener serves every instance that takes over within the same environment.
-    QuarnelAddon* addon = Existing();
-    if (addon == nullptr || addon->ownerThread != std::this_thread::get_id()) {
-        return nullptr;
-    }
-    // Whatever ends the process next (ExitProcess, or the host tearing down) kills the threads
-    // still running wherever they are: a thread killed inside the heap or a lock of the system
-    // leaves it held, and the rest of the exit can wait on it forever. So the hook, window and
-    // touch threads end here, and leave the system too, while they still can, bounded as an
-    // unload bounds them. Nothing JavaScript owns is released any more.
-    napi::lifecycle().advance(quarnel::Stage::Quitting);
-    if (!addon->stopped) {
-        addon->stopped = true;
-        try {
-            addon->StopComponents();
-            win32::WindowThreads::WaitForExitOfAll(kThreadExitWait,
-                                                   win32::WindowThreads::Then::ParkWindowChanges);
-        } catch (...) {
-        }
-    }
-    return nullptr;
 }
 
 void QuarnelAddon::Install(Slot slot, const Callback& callback) {
@@ -379,7 +177,7 @@ void QuarnelAddon::ForwardLog(const char* file, int line, const char* func, int 
 }
 
 void ForwardLogToJs(const char* file, int line, const char* func, int severity, const char* text) {
-    if (QuarnelAddon* addon = QuarnelAddon::Existing()) {
+    if (QuarnelAddon* addon = Lifetime::Existing()) {
         addon->ForwardLog(file, line, func, severity, text);
     }
 }
@@ -394,11 +192,7 @@ void QuarnelAddon::OnAsync() {
         }
     });
     delivering = false;
-    if (leaving == this) {
-        // Taken over by a callback of this delivery; nothing of the object is used after this.
-        leaving = nullptr;
-        this->~QuarnelAddon();
-    }
+    Lifetime::DeliveryEnded(this);
 }
 
 // ---- exports ----

@@ -26,18 +26,6 @@ public:
     // Log records wait in a ring of their own: a burst of them never pushes out an event.
     static constexpr uint32_t kLogCapacity = 512;
 
-    // The instance for an export called from `env`: built by the first call, whose
-    // environment then owns it. A newer module instance on the owner's thread (a reset module
-    // registry, a vm context), or one on the main thread once the owner's environment is gone,
-    // takes it over: the old one is stopped and a new one built. Null for any other
-    // environment (Workers, a superseded module instance).
-    static QuarnelAddon* ForEnvironment(napi_env env);
-    // The instance if one was built, from any thread (the log sink).
-    static QuarnelAddon* Existing();
-    // ProgramWillQuit from `env`: false when another environment owns the instance (nothing
-    // changes then).
-    static bool AnnounceQuit(napi_env env);
-
     ~QuarnelAddon();
     QuarnelAddon(const QuarnelAddon&) = delete;
     QuarnelAddon& operator=(const QuarnelAddon&) = delete;
@@ -100,17 +88,16 @@ private:
     // The callbacks that a setter replaces: the one it replaces is revoked on the spot.
     enum Slot { kKeyboardSlot, kCloseSlot, kFocusSlot, kBlurSlot, kTouchSlot, kSlotCount };
 
+    // Builds, hands over and ends the instance.
+    friend class Lifetime;
+
     explicit QuarnelAddon(napi_env env);
-    static QuarnelAddon* Build(napi_env env, bool listenForExit, void* place);
-    bool YieldsTo(napi_env env) const;
-    static QuarnelAddon* TakeOver(QuarnelAddon* old, napi_env env);
+    // Everything of a taken-over instance but the queue it is draining, which goes with the
+    // object once the delivery returns.
     void Retire();
     void Post(QueuedEvent::Kind kind, const Callback& callback, int value);
     void Install(Slot slot, const Callback& callback);
     void StopComponents();
-    static void OnEnvironmentCleanup(void* self) noexcept;
-    static napi_value OnProcessExit(napi_env env, napi_callback_info info) noexcept;
-    static void OnModuleUnload() noexcept;
 
     std::shared_ptr<EventQueue> events;
     std::mutex logCallbackMutex;  // guards logCallback: replaced on the JavaScript thread,

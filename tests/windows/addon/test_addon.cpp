@@ -1,5 +1,6 @@
 // Entry points that only tests use, on top of the module's own 32 exports. Never shipped.
 #include "addon/exports.h"
+#include "addon/lifetime.h"
 #include "addon/quarnel_addon.h"
 #include "core/logging.h"
 #include "impl/input_integrity.h"
@@ -43,7 +44,7 @@ std::shared_ptr<napi::napi_callback> Hold(Held slot, napi_env env, napi_value va
 
 // Tests call these from the owning thread only.
 QuarnelAddon& Addon(napi_env env) {
-    QuarnelAddon* addon = QuarnelAddon::ForEnvironment(env);
+    QuarnelAddon* addon = Lifetime::ForEnvironment(env);
     if (addon == nullptr) {
         std::abort();
     }
@@ -205,7 +206,7 @@ napi_value StartBackgroundPosting(napi_env env, napi_callback_info info) {
         std::weak_ptr<napi::napi_callback> weak = callback;
         ++postersRunning;
         std::thread([&addon, weak, t] {
-            for (unsigned i = 0; !postersStop.load() && napi::lifecycle().calls_host(); ++i) {
+            for (unsigned i = 0; !postersStop.load() && Lifetime::CallsHost(); ++i) {
                 if (auto strong = weak.lock()) {
                     addon.OnKeyboardEvent(strong, static_cast<int>(i % 6));
                 }
