@@ -20,24 +20,7 @@
 
 namespace {
 
-// Reads the call's arguments into argv. False when the handler must return undefined: the
-// host could not give the arguments, or fewer than required were passed (then the TypeError
-// is pending). Extra arguments are ignored.
-template <size_t N>
-bool ReadArguments(napi_env env, napi_callback_info info, napi_value (&argv)[N]) {
-    size_t argc = N;
-    if (napi_get_cb_info(env, info, &argc, argv, nullptr, nullptr) != napi_ok) {
-        return false;
-    }
-    if (argc < N) {
-        napi_throw_type_error(env, "ARGUMENTS_LENGTH_ERROR", "Wrong number of arguments");
-        return false;
-    }
-    return true;
-}
-
 napi_value ResultObject(napi_env env, const OperationResult& result, bool withPid) {
-    napi::escapable_handle_scope scope(env);
     napi::object_ref object(env);
     object.set(env, "status", napi::make_bool(env, result.status));
     object.set(env, "errorCode", napi::make_int32(env, static_cast<int32_t>(result.errorCode)));
@@ -47,7 +30,7 @@ napi_value ResultObject(napi_env env, const OperationResult& result, bool withPi
     }
     napi_value value = object.value(env);
     object.release();
-    return value != nullptr ? scope.escape(value) : nullptr;
+    return value;
 }
 
 }  // namespace
@@ -196,65 +179,39 @@ void QuarnelAddon::OnAsync() {
 }
 
 // ---- exports ----
+// Each runs inside its entry's handle scope (see exports.cpp), which has read its arguments.
 
-napi_value QuarnelAddon::SetWindowFocus(napi_env env, napi_callback_info info) {
-    napi::escapable_handle_scope scope(env);
-    napi_value argv[1];
-    if (!ReadArguments(env, info, argv)) {
-        return nullptr;
-    }
+napi_value QuarnelAddon::SetWindowFocus(napi_env env, const napi_value* argv) {
     utils->impl().SetWindowFocus(napi::get_int32(env, argv[0]));
     return nullptr;
 }
 
-napi_value QuarnelAddon::SetWindowParent(napi_env env, napi_callback_info info) {
-    napi::escapable_handle_scope scope(env);
-    napi_value argv[2];
-    if (!ReadArguments(env, info, argv)) {
-        return nullptr;
-    }
+napi_value QuarnelAddon::SetWindowParent(napi_env env, const napi_value* argv) {
     OperationResult result =
         utils->impl().SetWindowParent(napi::get_int32(env, argv[0]), napi::get_int32(env, argv[1]));
-    return scope.escape(ResultObject(env, result, false));
+    return ResultObject(env, result, false);
 }
 
-napi_value QuarnelAddon::StartProcess(napi_env env, napi_callback_info info) {
-    napi::escapable_handle_scope scope(env);
-    napi_value argv[3];
-    if (!ReadArguments(env, info, argv)) {
-        return nullptr;
-    }
+napi_value QuarnelAddon::StartProcess(napi_env env, const napi_value* argv) {
     // A list longer than any command line can hold is refused as too long either way; reading
     // it all would take seconds and all memory for `args.length = 2 ** 32 - 1`.
     OperationResult result =
         utils->impl().StartProcess(napi::get_string(env, argv[0]),
                                    napi::get_string_array(env, argv[1], kMaxLaunchArguments + 1),
                                    napi::get_string(env, argv[2]));
-    return scope.escape(ResultObject(env, result, true));
+    return ResultObject(env, result, true);
 }
 
-napi_value QuarnelAddon::IsHiddenFile(napi_env env, napi_callback_info info) {
-    napi::escapable_handle_scope scope(env);
-    napi_value argv[1];
-    if (!ReadArguments(env, info, argv)) {
-        return nullptr;
-    }
-    bool hidden = utils->impl().IsHiddenFile(napi::get_string(env, argv[0]));
-    return scope.escape(napi::make_bool(env, hidden));
+napi_value QuarnelAddon::IsHiddenFile(napi_env env, const napi_value* argv) {
+    return napi::make_bool(env, utils->impl().IsHiddenFile(napi::get_string(env, argv[0])));
 }
 
-napi_value QuarnelAddon::SetWindowFrontTaskbar(napi_env env, napi_callback_info info) {
-    napi::escapable_handle_scope scope(env);
-    napi_value argv[1];
-    if (!ReadArguments(env, info, argv)) {
-        return nullptr;
-    }
+napi_value QuarnelAddon::SetWindowFrontTaskbar(napi_env env, const napi_value* argv) {
     utils->impl().SetWindowFrontTaskbar(napi::get_int32(env, argv[0]), true);
     return nullptr;
 }
 
-napi_value QuarnelAddon::GetMainMonitorReslution(napi_env env, napi_callback_info) {
-    napi::escapable_handle_scope scope(env);
+napi_value QuarnelAddon::GetMainMonitorReslution(napi_env env, const napi_value*) {
     int x = 0, y = 0, width = 0, height = 0;
     utils->impl().GetMainMonitorRect(x, y, width, height);
     napi::object_ref object(env);
@@ -262,75 +219,57 @@ napi_value QuarnelAddon::GetMainMonitorReslution(napi_env env, napi_callback_inf
     object.set(env, "height", napi::make_int32(env, height));
     napi_value value = object.value(env);
     object.release();
-    return value != nullptr ? scope.escape(value) : nullptr;
+    return value;
 }
 
-napi_value QuarnelAddon::GetMacAddresses(napi_env env, napi_callback_info) {
-    napi::escapable_handle_scope scope(env);
-    return scope.escape(napi::make_string_array(env, utils->impl().GetMacAddresses()));
+napi_value QuarnelAddon::GetMacAddresses(napi_env env, const napi_value*) {
+    return napi::make_string_array(env, utils->impl().GetMacAddresses());
 }
 
-napi_value QuarnelAddon::SetRunmode(napi_env env, napi_callback_info info) {
-    napi::escapable_handle_scope scope(env);
-    napi_value argv[1];
-    if (!ReadArguments(env, info, argv)) {
-        return nullptr;
-    }
+napi_value QuarnelAddon::SetRunmode(napi_env env, const napi_value* argv) {
     static const std::string name = "runmode";
     utils->impl().SetUserEnvironment(name, napi::get_string(env, argv[0]));
     return nullptr;
 }
 
-napi_value QuarnelAddon::SetWindowFocusable(napi_env env, napi_callback_info info) {
-    napi::escapable_handle_scope scope(env);
-    napi_value argv[2];
-    if (!ReadArguments(env, info, argv)) {
-        return nullptr;
-    }
+napi_value QuarnelAddon::SetWindowFocusable(napi_env env, const napi_value* argv) {
     utils->impl().SetWindowFocusable(napi::get_int32(env, argv[0]), napi::get_bool(env, argv[1]));
     return nullptr;
 }
 
-napi_value QuarnelAddon::GetCurrentForegroundWindow(napi_env env, napi_callback_info) {
-    napi::escapable_handle_scope scope(env);
+napi_value QuarnelAddon::GetCurrentForegroundWindow(napi_env env, const napi_value*) {
     const HWND hwnd = utils->impl().GetCurrentForegroundWindow();
-    return scope.escape(napi::make_int32(env, win32::HandleNumber(hwnd)));
+    return napi::make_int32(env, win32::HandleNumber(hwnd));
 }
 
-napi_value QuarnelAddon::HookKeyboardEvent(napi_env env, napi_callback_info info) {
-    napi::escapable_handle_scope scope(env);
-    napi_value argv[1];
-    if (!ReadArguments(env, info, argv)) {
-        return nullptr;
-    }
-    Callback callback = napi::make_callback(env, argv[0]);
-    Install(kKeyboardSlot, callback);
-    keyboardHook->Hook(
-        std::bind(&QuarnelAddon::OnKeyboardEvent, this, callback, std::placeholders::_1));
+std::function<void(int)> QuarnelAddon::Listen(Slot slot,
+                                              void (QuarnelAddon::*event)(const Callback&, int),
+                                              napi_env env, napi_value function) {
+    Callback callback = napi::make_callback(env, function);
+    Install(slot, callback);
+    return std::bind(event, this, callback, std::placeholders::_1);
+}
+
+napi_value QuarnelAddon::HookKeyboardEvent(napi_env env, const napi_value* argv) {
+    keyboardHook->Hook(Listen(kKeyboardSlot, &QuarnelAddon::OnKeyboardEvent, env, argv[0]));
     return nullptr;
 }
 
-napi_value QuarnelAddon::UnHookKeyboardEvent(napi_env, napi_callback_info) {
+napi_value QuarnelAddon::UnHookKeyboardEvent(napi_env, const napi_value*) {
     Install(kKeyboardSlot, nullptr);
     keyboardHook->UnHook();
     return nullptr;
 }
 
-napi_value QuarnelAddon::InputMouseMove(napi_env env, napi_callback_info info) {
-    napi::escapable_handle_scope scope(env);
-    napi_value argv[2];
-    if (!ReadArguments(env, info, argv)) {
-        return nullptr;
-    }
+napi_value QuarnelAddon::InputMouseMove(napi_env env, const napi_value* argv) {
     int result =
         utils->impl().InputMouseMove(napi::get_int32(env, argv[0]), napi::get_int32(env, argv[1]));
-    return scope.escape(napi::make_int64(env, result));
+    return napi::make_int64(env, result);
 }
 
-#define QUARNEL_MOUSE_BUTTON_EXPORT(Name)                                 \
-    napi_value QuarnelAddon::Name(napi_env env, napi_callback_info) {     \
-        napi::escapable_handle_scope scope(env);                          \
-        return scope.escape(napi::make_int64(env, utils->impl().Name())); \
+#define QUARNEL_MOUSE_BUTTON_EXPORT(Name)                            \
+    napi_value QuarnelAddon::Name(napi_env env, const napi_value*) { \
+        return napi::make_int64(env, utils->impl().Name());          \
     }
 QUARNEL_MOUSE_BUTTON_EXPORT(InputMouseLeftClick)
 QUARNEL_MOUSE_BUTTON_EXPORT(InputMouseLeftDown)
@@ -340,12 +279,7 @@ QUARNEL_MOUSE_BUTTON_EXPORT(InputMouseRightDown)
 QUARNEL_MOUSE_BUTTON_EXPORT(InputMouseRightUp)
 #undef QUARNEL_MOUSE_BUTTON_EXPORT
 
-napi_value QuarnelAddon::WndProxyCreateProxyWindow(napi_env env, napi_callback_info info) {
-    napi::escapable_handle_scope scope(env);
-    napi_value argv[6];
-    if (!ReadArguments(env, info, argv)) {
-        return nullptr;
-    }
+napi_value QuarnelAddon::WndProxyCreateProxyWindow(napi_env env, const napi_value* argv) {
     Callback callback = napi::make_callback(env, argv[5]);
     proxyWindows->CreateProxyWindow(
         napi::get_int32(env, argv[0]), napi::get_int32(env, argv[1]), napi::get_int32(env, argv[2]),
@@ -354,34 +288,19 @@ napi_value QuarnelAddon::WndProxyCreateProxyWindow(napi_env env, napi_callback_i
     return nullptr;
 }
 
-napi_value QuarnelAddon::WndProxyResizeWindow(napi_env env, napi_callback_info info) {
-    napi::escapable_handle_scope scope(env);
-    napi_value argv[5];
-    if (!ReadArguments(env, info, argv)) {
-        return nullptr;
-    }
+napi_value QuarnelAddon::WndProxyResizeWindow(napi_env env, const napi_value* argv) {
     bool resized = proxyWindows->ResizeWindow(
         napi::get_int32(env, argv[0]), napi::get_int32(env, argv[1]), napi::get_int32(env, argv[2]),
         napi::get_int32(env, argv[3]), napi::get_int32(env, argv[4]));
-    return scope.escape(napi::make_bool(env, resized));
+    return napi::make_bool(env, resized);
 }
 
-napi_value QuarnelAddon::WndProxyCloseWindow(napi_env env, napi_callback_info info) {
-    napi::escapable_handle_scope scope(env);
-    napi_value argv[1];
-    if (!ReadArguments(env, info, argv)) {
-        return nullptr;
-    }
+napi_value QuarnelAddon::WndProxyCloseWindow(napi_env env, const napi_value* argv) {
     proxyWindows->CloseWindow(napi::get_int32(env, argv[0]));
     return nullptr;
 }
 
-napi_value QuarnelAddon::WndProxyCloseAllWindow(napi_env env, napi_callback_info info) {
-    napi::escapable_handle_scope scope(env);
-    napi_value argv[1];
-    if (!ReadArguments(env, info, argv)) {
-        return nullptr;
-    }
+napi_value QuarnelAddon::WndProxyCloseAllWindow(napi_env env, const napi_value* argv) {
     // Revoked first: a window thread that reports its close at once finds no callback to run.
     Install(kCloseSlot, nullptr);
     Install(kFocusSlot, nullptr);
@@ -390,43 +309,35 @@ napi_value QuarnelAddon::WndProxyCloseAllWindow(napi_env env, napi_callback_info
     return nullptr;
 }
 
-#define QUARNEL_PROXY_CALLBACK_EXPORT(Name, Setter, Event, Slot)                     \
-    napi_value QuarnelAddon::Name(napi_env env, napi_callback_info info) {           \
-        napi::escapable_handle_scope scope(env);                                     \
-        napi_value argv[1];                                                          \
-        if (!ReadArguments(env, info, argv)) {                                       \
-            return nullptr;                                                          \
-        }                                                                            \
-        Callback callback = napi::make_callback(env, argv[0]);                       \
-        Install(Slot, callback);                                                     \
-        proxyWindows->Setter(                                                        \
-            std::bind(&QuarnelAddon::Event, this, callback, std::placeholders::_1)); \
-        return nullptr;                                                              \
-    }
-QUARNEL_PROXY_CALLBACK_EXPORT(WndProxySetWindowCloseCB, SetWindowCloseCB, OnProxyWindowClose,
-                              kCloseSlot)
-QUARNEL_PROXY_CALLBACK_EXPORT(WndProxySetFocusCB, SetFocusCB, OnProxyWindowFocus, kFocusSlot)
-QUARNEL_PROXY_CALLBACK_EXPORT(WndProxySetBlurCB, SetBlurCB, OnProxyWindowBlur, kBlurSlot)
-#undef QUARNEL_PROXY_CALLBACK_EXPORT
+napi_value QuarnelAddon::WndProxySetWindowCloseCB(napi_env env, const napi_value* argv) {
+    proxyWindows->SetWindowCloseCB(
+        Listen(kCloseSlot, &QuarnelAddon::OnProxyWindowClose, env, argv[0]));
+    return nullptr;
+}
 
-napi_value QuarnelAddon::WndProxyShowFrame(napi_env, napi_callback_info) {
+napi_value QuarnelAddon::WndProxySetFocusCB(napi_env env, const napi_value* argv) {
+    proxyWindows->SetFocusCB(Listen(kFocusSlot, &QuarnelAddon::OnProxyWindowFocus, env, argv[0]));
+    return nullptr;
+}
+
+napi_value QuarnelAddon::WndProxySetBlurCB(napi_env env, const napi_value* argv) {
+    proxyWindows->SetBlurCB(Listen(kBlurSlot, &QuarnelAddon::OnProxyWindowBlur, env, argv[0]));
+    return nullptr;
+}
+
+napi_value QuarnelAddon::WndProxyShowFrame(napi_env, const napi_value*) {
     for (const auto& entry : proxyWindows->GetProxyWindows()) {
         frameWindows->ShowFrame(entry.first);
     }
     return nullptr;
 }
 
-napi_value QuarnelAddon::WndProxyHideFrame(napi_env, napi_callback_info) {
+napi_value QuarnelAddon::WndProxyHideFrame(napi_env, const napi_value*) {
     frameWindows->CloseAllFrameWindow();
     return nullptr;
 }
 
-napi_value QuarnelAddon::SetLogCallBack(napi_env env, napi_callback_info info) {
-    napi::escapable_handle_scope scope(env);
-    napi_value argv[1];
-    if (!ReadArguments(env, info, argv)) {
-        return nullptr;
-    }
+napi_value QuarnelAddon::SetLogCallBack(napi_env env, const napi_value* argv) {
     Callback callback = napi::make_callback(env, argv[0]);
     {
         std::lock_guard<std::mutex> lock(logCallbackMutex);
@@ -441,7 +352,7 @@ napi_value QuarnelAddon::SetLogCallBack(napi_env env, napi_callback_info info) {
     return nullptr;
 }
 
-napi_value QuarnelAddon::UnSetLogCallBack(napi_env, napi_callback_info) {
+napi_value QuarnelAddon::UnSetLogCallBack(napi_env, const napi_value*) {
     // With no sink, log statements stop before building a record, as before any callback.
     logSink.store(nullptr, std::memory_order_release);
     Callback previous;
@@ -455,23 +366,13 @@ napi_value QuarnelAddon::UnSetLogCallBack(napi_env, napi_callback_info) {
     return nullptr;
 }
 
-napi_value QuarnelAddon::GetMachineRegString(napi_env env, napi_callback_info info) {
-    napi::escapable_handle_scope scope(env);
-    napi_value argv[2];
-    if (!ReadArguments(env, info, argv)) {
-        return nullptr;
-    }
+napi_value QuarnelAddon::GetMachineRegString(napi_env env, const napi_value* argv) {
     std::string data = utils->impl().GetMachineRegString(napi::get_string(env, argv[0]),
                                                          napi::get_string(env, argv[1]));
-    return scope.escape(napi::make_string(env, data));
+    return napi::make_string(env, data);
 }
 
-napi_value QuarnelAddon::HookTouchEvent(napi_env env, napi_callback_info info) {
-    napi::escapable_handle_scope scope(env);
-    napi_value argv[2];
-    if (!ReadArguments(env, info, argv)) {
-        return nullptr;
-    }
+napi_value QuarnelAddon::HookTouchEvent(napi_env env, const napi_value* argv) {
     Callback callback = napi::make_callback(env, argv[1]);
     Install(kTouchSlot, callback);
     touchHook->CreateProxyWindow(

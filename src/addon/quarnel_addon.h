@@ -5,6 +5,7 @@
 #include "core/touch_point.h"
 
 #include <atomic>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <thread>
@@ -30,40 +31,41 @@ public:
     QuarnelAddon(const QuarnelAddon&) = delete;
     QuarnelAddon& operator=(const QuarnelAddon&) = delete;
 
-    // Exports, JavaScript thread.
-    napi_value SetWindowFocus(napi_env env, napi_callback_info info);
-    napi_value SetWindowParent(napi_env env, napi_callback_info info);
-    napi_value StartProcess(napi_env env, napi_callback_info info);
-    napi_value IsHiddenFile(napi_env env, napi_callback_info info);
-    napi_value SetWindowFrontTaskbar(napi_env env, napi_callback_info info);
-    napi_value GetMainMonitorReslution(napi_env env, napi_callback_info info);
-    napi_value GetMacAddresses(napi_env env, napi_callback_info info);
-    napi_value SetRunmode(napi_env env, napi_callback_info info);
-    napi_value SetWindowFocusable(napi_env env, napi_callback_info info);
-    napi_value GetCurrentForegroundWindow(napi_env env, napi_callback_info info);
-    napi_value HookKeyboardEvent(napi_env env, napi_callback_info info);
-    napi_value UnHookKeyboardEvent(napi_env env, napi_callback_info info);
-    napi_value InputMouseMove(napi_env env, napi_callback_info info);
-    napi_value InputMouseLeftClick(napi_env env, napi_callback_info info);
-    napi_value InputMouseLeftDown(napi_env env, napi_callback_info info);
-    napi_value InputMouseLeftUp(napi_env env, napi_callback_info info);
-    napi_value InputMouseRightClick(napi_env env, napi_callback_info info);
-    napi_value InputMouseRightDown(napi_env env, napi_callback_info info);
-    napi_value InputMouseRightUp(napi_env env, napi_callback_info info);
-    napi_value WndProxyCreateProxyWindow(napi_env env, napi_callback_info info);
-    napi_value WndProxyResizeWindow(napi_env env, napi_callback_info info);
-    napi_value WndProxyCloseWindow(napi_env env, napi_callback_info info);
-    napi_value WndProxyCloseAllWindow(napi_env env, napi_callback_info info);
-    napi_value WndProxySetWindowCloseCB(napi_env env, napi_callback_info info);
-    napi_value WndProxySetFocusCB(napi_env env, napi_callback_info info);
-    napi_value WndProxySetBlurCB(napi_env env, napi_callback_info info);
-    napi_value WndProxyShowFrame(napi_env env, napi_callback_info info);
-    napi_value WndProxyHideFrame(napi_env env, napi_callback_info info);
-    napi_value SetLogCallBack(napi_env env, napi_callback_info info);
-    napi_value UnSetLogCallBack(napi_env env, napi_callback_info info);
-    napi_value GetMachineRegString(napi_env env, napi_callback_info info);
+    // Exports, JavaScript thread: each gets as many arguments as its row in the export table
+    // names.
+    napi_value SetWindowFocus(napi_env env, const napi_value* argv);
+    napi_value SetWindowParent(napi_env env, const napi_value* argv);
+    napi_value StartProcess(napi_env env, const napi_value* argv);
+    napi_value IsHiddenFile(napi_env env, const napi_value* argv);
+    napi_value SetWindowFrontTaskbar(napi_env env, const napi_value* argv);
+    napi_value GetMainMonitorReslution(napi_env env, const napi_value* argv);
+    napi_value GetMacAddresses(napi_env env, const napi_value* argv);
+    napi_value SetRunmode(napi_env env, const napi_value* argv);
+    napi_value SetWindowFocusable(napi_env env, const napi_value* argv);
+    napi_value GetCurrentForegroundWindow(napi_env env, const napi_value* argv);
+    napi_value HookKeyboardEvent(napi_env env, const napi_value* argv);
+    napi_value UnHookKeyboardEvent(napi_env env, const napi_value* argv);
+    napi_value InputMouseMove(napi_env env, const napi_value* argv);
+    napi_value InputMouseLeftClick(napi_env env, const napi_value* argv);
+    napi_value InputMouseLeftDown(napi_env env, const napi_value* argv);
+    napi_value InputMouseLeftUp(napi_env env, const napi_value* argv);
+    napi_value InputMouseRightClick(napi_env env, const napi_value* argv);
+    napi_value InputMouseRightDown(napi_env env, const napi_value* argv);
+    napi_value InputMouseRightUp(napi_env env, const napi_value* argv);
+    napi_value WndProxyCreateProxyWindow(napi_env env, const napi_value* argv);
+    napi_value WndProxyResizeWindow(napi_env env, const napi_value* argv);
+    napi_value WndProxyCloseWindow(napi_env env, const napi_value* argv);
+    napi_value WndProxyCloseAllWindow(napi_env env, const napi_value* argv);
+    napi_value WndProxySetWindowCloseCB(napi_env env, const napi_value* argv);
+    napi_value WndProxySetFocusCB(napi_env env, const napi_value* argv);
+    napi_value WndProxySetBlurCB(napi_env env, const napi_value* argv);
+    napi_value WndProxyShowFrame(napi_env env, const napi_value* argv);
+    napi_value WndProxyHideFrame(napi_env env, const napi_value* argv);
+    napi_value SetLogCallBack(napi_env env, const napi_value* argv);
+    napi_value UnSetLogCallBack(napi_env env, const napi_value* argv);
+    napi_value GetMachineRegString(napi_env env, const napi_value* argv);
     // Not exported: only the test add-on reaches it.
-    napi_value HookTouchEvent(napi_env env, napi_callback_info info);
+    napi_value HookTouchEvent(napi_env env, const napi_value* argv);
 
     // Event methods, any thread: each posts one event to the queue. The callback is taken by
     // reference: the bound function keeps it alive during the call, which is all the queue
@@ -97,6 +99,9 @@ private:
     void Retire();
     void Post(QueuedEvent::Kind kind, const Callback& callback, int value);
     void Install(Slot slot, const Callback& callback);
+    // Installs `function` in `slot` and binds `event` to it, for a component to call.
+    std::function<void(int)> Listen(Slot slot, void (QuarnelAddon::*event)(const Callback&, int),
+                                    napi_env env, napi_value function);
     void StopComponents();
 
     std::shared_ptr<EventQueue> events;

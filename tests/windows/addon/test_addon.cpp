@@ -367,10 +367,6 @@ napi_value KeyLatencies(napi_env env, napi_callback_info) {
     return result;
 }
 
-napi_value HookTouchEvent(napi_env env, napi_callback_info info) {
-    return Addon(env).HookTouchEvent(env, info);
-}
-
 const ExportRow kTestExports[] = {
     {"getInt32", Echo<napi::get_int32, napi::make_int32>},
     {"getBool", Echo<napi::get_bool, napi::make_bool>},
@@ -383,7 +379,7 @@ const ExportRow kTestExports[] = {
     {"postTouchEvent", PostTouchEvent},
     {"writeLogs", WriteLogs},
     {"postWindowsAmidLogs", PostWindowsAmidLogs},
-    {"hookTouchEvent", HookTouchEvent},
+    {"hookTouchEvent", Entry<2, &QuarnelAddon::HookTouchEvent>},
     {"releaseOnWorker", ReleaseOnWorker},
     {"startBackgroundPosting", StartBackgroundPosting},
     {"integrityLevels", IntegrityLevels},
