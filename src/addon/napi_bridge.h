@@ -2,6 +2,29 @@
 
 // The module's thin layer over Node-API and libuv: scopes, lenient readers, value makers,
 // persistent callbacks and the queue that carries worker-thread items to the JavaScript thread.
+//
+// Lock order: every lock of the module, outermost first. A thread holding one takes only locks
+// further down the list. The log path and the queue (5 to 8) take nothing above them, so a log
+// statement or a post is allowed under any lock; a callback is released after its lock.
+//   1. The process-wide window lock, win32::WindowChange (a kernel mutex): held while a window
+//      is made, painted or destroyed; frames take their Frames::mutex under it.
+//   2. Component locks, each over its own data, held across no callback, none nested in another
+//      but as said: display_watch.cpp watchMutex (then readyMutex and 3, to start or stop its
+//      thread); wnd_proxy_impl.cpp ProxyState::mutex and KeptAnnouncements::mutex;
+//      WndFrameImpl::Frames::mutex and wnd_frame_impl.cpp Followers::mutex;
+//      win_touch_hook_impl.cpp windowsMutex; input_integrity.cpp verdictMutex; display.cpp the
+//      measured extent's mutex; off_thread.cpp strandsMutex, a strand's finish mutex and the
+//      environment broadcast's mutex; the keyboard hook's start mutex; WinRegistryImpl's
+//      notifyMutex_; host_binding.cpp missingMutex.
+//   3. window_threads.cpp Kinds::mutex, then a kind's WindowThreads::State::mutex.
+//   4. WinKeyboardHookImpl::callbackMutex, held while a key is reported (the report posts);
+//      WinTouchHookImpl::touchCallbackMutex, held only to swap or copy the callback.
+//   5. QuarnelAddon::logCallbackMutex (slim): shared while a record is posted, exclusive to
+//      replace the callback, whose release may park it (6).
+//   6. napi_bridge.cpp targetMutex: held while a released callback is parked in the queue.
+//   7. async_handle::mutex_ (slim): the pending items and parked callbacks, never held during a
+//      wake-up or while a dropped item is destroyed.
+//   8. async_handle::handleMutex_ (slim): shared while a wake-up is sent, exclusive to close.
 #include "addon/host_api.h"
 #include "core/bounded_queue.h"
 

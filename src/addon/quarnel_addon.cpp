@@ -17,6 +17,7 @@
 #include <cstdint>
 #include <functional>
 #include <mutex>
+#include <shared_mutex>
 
 namespace {
 
@@ -64,7 +65,7 @@ QuarnelAddon::~QuarnelAddon() {
     StopComponents();
     utils.reset();
     {
-        std::lock_guard<std::mutex> lock(logCallbackMutex);
+        std::lock_guard<napi::slim_mutex> lock(logCallbackMutex);
         logCallback.reset();
     }
     events->close(Lifetime::State().calls_host());
@@ -76,7 +77,7 @@ void QuarnelAddon::Retire() {
     utils.reset();
     Callback previous;
     {
-        std::lock_guard<std::mutex> lock(logCallbackMutex);
+        std::lock_guard<napi::slim_mutex> lock(logCallbackMutex);
         logCallback.swap(previous);
     }
     events->close(true);
@@ -150,8 +151,9 @@ void QuarnelAddon::ForwardLog(const char* file, int line, const char* func, int 
     event.detail->func = func;
     event.detail->content = text;
     // Posted while the lock holds the callback: its pointer is good until the queue takes over
-    // its release, so the record needs no share of it.
-    std::lock_guard<std::mutex> lock(logCallbackMutex);
+    // its release, so the record needs no share of it. Held shared: threads that log at once
+    // do not wait for each other's post and wake-up, only a replacement waits for them.
+    std::shared_lock<napi::slim_mutex> lock(logCallbackMutex);
     event.callback = logCallback.get();
     if (event.callback != nullptr) {
         events->post(std::move(event), EventQueue::lane::log);
@@ -340,7 +342,7 @@ napi_value QuarnelAddon::WndProxyHideFrame(napi_env, const napi_value*) {
 napi_value QuarnelAddon::SetLogCallBack(napi_env env, const napi_value* argv) {
     Callback callback = napi::make_callback(env, argv[0]);
     {
-        std::lock_guard<std::mutex> lock(logCallbackMutex);
+        std::lock_guard<napi::slim_mutex> lock(logCallbackMutex);
         logCallback.swap(callback);
     }
     // `callback` now holds the previous one, revoked and released here on the JavaScript
@@ -357,7 +359,7 @@ napi_value QuarnelAddon::UnSetLogCallBack(napi_env, const napi_value*) {
     logSink.store(nullptr, std::memory_order_release);
     Callback previous;
     {
-        std::lock_guard<std::mutex> lock(logCallbackMutex);
+        std::lock_guard<napi::slim_mutex> lock(logCallbackMutex);
         logCallback.swap(previous);
     }
     if (previous != nullptr) {

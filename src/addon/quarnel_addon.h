@@ -105,8 +105,8 @@ private:
     void StopComponents();
 
     std::shared_ptr<EventQueue> events;
-    std::mutex logCallbackMutex;  // guards logCallback: replaced on the JavaScript thread,
-    Callback logCallback;         // read by the log sink on any thread
+    napi::slim_mutex logCallbackMutex;  // guards logCallback: replaced on the JavaScript thread,
+    Callback logCallback;               // read by the log sink on any thread
     std::unique_ptr<QuarnelUtils> utils;
     std::unique_ptr<WinKeyboardHook> keyboardHook;
     std::unique_ptr<WinTouchHook> touchHook;
