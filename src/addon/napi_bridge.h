@@ -15,7 +15,7 @@
 //      win_touch_hook_impl.cpp windowsMutex; input_integrity.cpp verdictMutex; display.cpp the
 //      measured extent's mutex; off_thread.cpp strandsMutex, a strand's finish mutex and the
 //      environment broadcast's mutex; the keyboard hook's start mutex; WinRegistryImpl's
-//      notifyMutex_; host_binding.cpp missingMutex.
+//      notifyMutex_.
 //   3. window_threads.cpp Kinds::mutex, then a kind's WindowThreads::State::mutex.
 //   4. WinKeyboardHookImpl::callbackMutex, held while a key is reported (the report posts);
 //      WinTouchHookImpl::touchCallbackMutex, held only to swap or copy the callback.
