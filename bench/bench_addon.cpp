@@ -2,6 +2,7 @@
 // thread-safe function, carrying the same payload (a key name) from a worker thread.
 #include "addon/exports.h"
 #include "addon/lifetime.h"
+#include "addon/napi_values.h"
 #include "addon/quarnel_addon.h"
 #include "core/logging.h"
 #include "impl/dpi_context.h"

@@ -2,6 +2,7 @@
 #include "addon/exports.h"
 
 #include "addon/lifetime.h"
+#include "addon/napi_values.h"
 #include "addon/quarnel_addon.h"
 
 namespace {

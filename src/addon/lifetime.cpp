@@ -1,5 +1,6 @@
 #include "addon/lifetime.h"
 
+#include "addon/napi_values.h"
 #include "addon/quarnel_addon.h"
 #include "core/logging.h"
 #include "impl/window_threads.h"
@@ -62,6 +63,23 @@ const void* InstanceData(napi_env env) {
 
 }  // namespace
 
+bool Lifetime::ListenForProcessExit(napi_env env, ::napi_callback listener, void* data) {
+    napi::handle_scope scope(env);
+    napi_value global = nullptr, process = nullptr, on = nullptr, name = nullptr,
+               function = nullptr;
+    if (napi_get_global(env, &global) != napi_ok ||
+        napi_get_named_property(env, global, "process", &process) != napi_ok ||
+        napi_get_named_property(env, process, "on", &on) != napi_ok ||
+        napi_create_string_utf8(env, "exit", NAPI_AUTO_LENGTH, &name) != napi_ok ||
+        napi_create_function(env, "quarnelExit", NAPI_AUTO_LENGTH, listener, data, &function) !=
+            napi_ok) {
+        return false;
+    }
+    napi_value argv[] = {name, function};
+    napi_value ignored = nullptr;
+    return napi_call_function(env, process, on, 2, argv, &ignored) == napi_ok;
+}
+
 const quarnel::Lifecycle& Lifetime::State() noexcept {
     return lifecycle;
 }
@@ -90,7 +108,7 @@ QuarnelAddon* Lifetime::Build(napi_env env, bool listenForExit, void* place) {
     QuarnelAddon* addon = ::new (place) QuarnelAddon(env);
     napi_add_env_cleanup_hook(env, OnEnvironmentCleanup, addon);
     if (listenForExit) {
-        napi::on_process_exit(env, OnProcessExit, addon);
+        ListenForProcessExit(env, OnProcessExit, addon);
     }
     if (InstanceData(env) == &quitAnnounced) {
         Enter(Hook::QuitAnnounced);

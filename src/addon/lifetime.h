@@ -31,6 +31,12 @@ public:
     // The queue's check before it calls into the host.
     static bool CallsHost() noexcept { return State().calls_host(); }
 
+    // Adds `listener` (called with `data`) to the 'exit' event of the environment's `process`:
+    // the last moment of an ending process at which JavaScript still runs and threads can
+    // still be joined, whether it ends by process.exit(), an uncaught exception or running
+    // dry. False when the host has no such object.
+    static bool ListenForProcessExit(napi_env env, ::napi_callback listener, void* data);
+
     // DLL_PROCESS_DETACH inside ExitProcess.
     static void OnProcessDetach() noexcept;
 

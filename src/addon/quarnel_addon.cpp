@@ -1,6 +1,7 @@
 #include "addon/quarnel_addon.h"
 
 #include "addon/lifetime.h"
+#include "addon/napi_values.h"
 
 #include "core/logging.h"
 #include "core/process_launch.h"
@@ -22,16 +23,14 @@
 namespace {
 
 napi_value ResultObject(napi_env env, const OperationResult& result, bool withPid) {
-    napi::object_ref object(env);
-    object.set(env, "status", napi::make_bool(env, result.status));
-    object.set(env, "errorCode", napi::make_int32(env, static_cast<int32_t>(result.errorCode)));
-    object.set(env, "errorMessage", napi::make_string(env, result.errorMessage));
-    if (withPid) {
-        object.set(env, "pid", napi::make_uint32(env, result.pid));
-    }
-    napi_value value = object.value(env);
-    object.release();
-    return value;
+    return napi::make_object(env, [&](auto&& set) {
+        set("status", napi::make_bool(env, result.status));
+        set("errorCode", napi::make_int32(env, static_cast<int32_t>(result.errorCode)));
+        set("errorMessage", napi::make_string(env, result.errorMessage));
+        if (withPid) {
+            set("pid", napi::make_uint32(env, result.pid));
+        }
+    });
 }
 
 }  // namespace
@@ -216,12 +215,10 @@ napi_value QuarnelAddon::SetWindowFrontTaskbar(napi_env env, const napi_value* a
 napi_value QuarnelAddon::GetMainMonitorReslution(napi_env env, const napi_value*) {
     int x = 0, y = 0, width = 0, height = 0;
     utils->impl().GetMainMonitorRect(x, y, width, height);
-    napi::object_ref object(env);
-    object.set(env, "width", napi::make_int32(env, width));
-    object.set(env, "height", napi::make_int32(env, height));
-    napi_value value = object.value(env);
-    object.release();
-    return value;
+    return napi::make_object(env, [&](auto&& set) {
+        set("width", napi::make_int32(env, width));
+        set("height", napi::make_int32(env, height));
+    });
 }
 
 napi_value QuarnelAddon::GetMacAddresses(napi_env env, const napi_value*) {

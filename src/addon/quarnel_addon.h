@@ -1,6 +1,6 @@
 #pragma once
 
-#include "addon/napi_bridge.h"
+#include "addon/event_queue.h"
 #include "addon/queued_event.h"
 #include "core/touch_point.h"
 

@@ -1,6 +1,7 @@
 // Entry points that only tests use, on top of the module's own 32 exports. Never shipped.
 #include "addon/exports.h"
 #include "addon/lifetime.h"
+#include "addon/napi_values.h"
 #include "addon/quarnel_addon.h"
 #include "core/logging.h"
 #include "impl/input_integrity.h"
@@ -200,7 +201,8 @@ napi_value StartBackgroundPosting(napi_env env, napi_callback_info info) {
     QuarnelAddon& addon = Addon(env);
     auto callback = Hold(kKeys, env, argv[0]);
     const int threads = napi::get_int32(env, argv[1]);
-    static const bool listening = napi::on_process_exit(env, StopBackgroundPosting, nullptr);
+    static const bool listening =
+        Lifetime::ListenForProcessExit(env, StopBackgroundPosting, nullptr);
     (void)listening;
     for (int t = 0; t < threads; ++t) {
         std::weak_ptr<napi::napi_callback> weak = callback;

@@ -1,7 +1,6 @@
 #pragma once
 
-// The module's thin layer over Node-API and libuv: scopes, lenient readers, value makers,
-// persistent callbacks and the queue that carries worker-thread items to the JavaScript thread.
+// The queue that carries worker-thread items to the JavaScript thread.
 //
 // Lock order: every lock of the module, outermost first. A thread holding one takes only locks
 // further down the list. The log path and the queue (5 to 8) take nothing above them, so a log
@@ -21,133 +20,25 @@
 //      WinTouchHookImpl::touchCallbackMutex, held only to swap or copy the callback.
 //   5. QuarnelAddon::logCallbackMutex (slim): shared while a record is posted, exclusive to
 //      replace the callback, whose release may park it (6).
-//   6. napi_bridge.cpp targetMutex: held while a released callback is parked in the queue.
+//   6. napi_callback.cpp targetMutex: held while a released callback is parked in the queue.
 //   7. async_handle::mutex_ (slim): the pending items and parked callbacks, never held during a
 //      wake-up or while a dropped item is destroyed.
 //   8. async_handle::handleMutex_ (slim): shared while a wake-up is sent, exclusive to close.
-#include "addon/host_api.h"
+#include "addon/napi_callback.h"
 #include "core/bounded_queue.h"
 
 #include <windows.h>  // after uv.h, which brings winsock2 first
 
-#include <atomic>
-#include <cstdint>
 #include <memory>
 #include <mutex>
 #include <shared_mutex>
-#include <string>
-#include <thread>
 #include <vector>
 
 namespace napi {
 
-class handle_scope {
-public:
-    explicit handle_scope(napi_env env);
-    ~handle_scope() { close(); }
-    handle_scope(const handle_scope&) = delete;
-    handle_scope& operator=(const handle_scope&) = delete;
-    void close();
-
-private:
-    napi_env env_;
-    napi_handle_scope scope_ = nullptr;
-};
-
-class escapable_handle_scope {
-public:
-    explicit escapable_handle_scope(napi_env env);
-    ~escapable_handle_scope() { close(); }
-    escapable_handle_scope(const escapable_handle_scope&) = delete;
-    escapable_handle_scope& operator=(const escapable_handle_scope&) = delete;
-    void close();
-    napi_value escape(napi_value value);
-
-private:
-    napi_env env_;
-    napi_escapable_handle_scope scope_ = nullptr;
-};
-
-// Makers: null when the host call fails.
-napi_value make_int32(napi_env env, const int32_t& value);
-napi_value make_bool(napi_env env, const bool& value);  // 1 or 0, never a JavaScript boolean
-napi_value make_uint32(napi_env env, const uint32_t& value);
-napi_value make_int64(napi_env env, const int64_t& value);
-napi_value make_string(napi_env env, const std::string& value);  // ends at the first zero byte
-napi_value make_string_array(napi_env env, const std::vector<std::string>& values);
-
-// Lenient readers: a value of the wrong type reads as 0, false, "" or an empty list.
-int32_t get_int32(napi_env env, napi_value value);
-bool get_bool(napi_env env, napi_value value);
-std::string get_string(napi_env env, napi_value value);
-// At most `limit` elements: a sparse array's length costs nothing until it is read.
-std::vector<std::string> get_string_array(napi_env env, napi_value value,
-                                          uint32_t limit = UINT32_MAX);
-
-// A new object kept alive by a strong reference while native code fills it.
-class object_ref {
-public:
-    explicit object_ref(napi_env env);
-    ~object_ref() { release(); }
-    object_ref(const object_ref&) = delete;
-    object_ref& operator=(const object_ref&) = delete;
-    void set(napi_env env, const char* name, napi_value value);
-    napi_value value(napi_env env);
-    void release();
-
-private:
-    napi_env env_;
-    napi_ref ref_ = nullptr;
-};
-
-// Adds `listener` (called with `data`) to the 'exit' event of the environment's `process`:
-// the last moment of an ending process at which JavaScript still runs and threads can still be
-// joined, whether it ends by process.exit(), an uncaught exception or running dry. False when
-// the host has no such object.
-bool on_process_exit(napi_env env, ::napi_callback listener, void* data);
-
-// A persistent handle on a JavaScript function. Always owned through make_callback's
-// shared pointer, whose deleter hands the last release to the open queue, so that the reference
-// is deleted on the JavaScript thread and only once no queued event can name the callback.
-class napi_callback {
-public:
-    napi_callback(napi_env env, napi_value value);
-    ~napi_callback();
-    napi_callback(const napi_callback&) = delete;
-    napi_callback& operator=(const napi_callback&) = delete;
-
-    napi_env env() const { return env_; }
-    // Calls the function with the global object as receiver inside a callback scope of the
-    // async context captured when the callback was made: microtasks and nextTick callbacks it
-    // queues run right after it, and AsyncLocalStorage sees the store active at that time.
-    // Its result lives in the caller's handle scope (every event opens one). Null when it
-    // cannot be called.
-    napi_value call(size_t argc, const napi_value* argv);
-    bool on_owner_thread() const { return std::this_thread::get_id() == owner_; }
-    // Forgets the reference without an N-API call (the environment reclaims it).
-    void abandon() {
-        ref_ = nullptr;
-        context_ = nullptr;
-    }
-    // Once replaced, or once its last owner let go, a callback is never called again, even for
-    // events that were queued before. Set on the JavaScript thread by a setter, on any thread
-    // by the last release; read on the JavaScript thread for every event.
-    void revoke() { revoked_.store(true, std::memory_order_relaxed); }
-    bool revoked() const { return revoked_.load(std::memory_order_relaxed); }
-
-private:
-    napi_env env_;
-    napi_ref ref_ = nullptr;
-    napi_async_context context_ = nullptr;
-    std::thread::id owner_;
-    std::atomic<bool> revoked_{false};
-};
-
-std::shared_ptr<napi_callback> make_callback(napi_env env, napi_value value);
-
-// The queue's locks. Waiting for a slim reader/writer lock needs no kernel object, which keeps
-// a contended post cheap: the C++ runtime's mutex waits on an event, and under Wine every such
-// wait is a round trip to the server.
+// The locks of the log path and the queue. Waiting for a slim reader/writer lock needs no
+// kernel object, which keeps a contended post cheap: the C++ runtime's mutex waits on an event, and
+// under Wine every such wait is a round trip to the server.
 class slim_mutex {
 public:
     slim_mutex() = default;
@@ -161,17 +52,6 @@ public:
 private:
     SRWLOCK lock_ = SRWLOCK_INIT;
 };
-
-// Receives the last release of every callback while a queue is open; set by the open queue.
-class release_target {
-public:
-    virtual bool defer_release(std::unique_ptr<napi_callback>& callback) = 0;
-
-protected:
-    ~release_target() = default;
-};
-void set_release_target(release_target* target);
-void clear_release_target(release_target* target);
 
 // The libuv side of the queue, independent of the item type. One mutex guards the pending
 // items and the released callbacks, so a post takes it once and the JavaScript thread once per
