@@ -1,6 +1,8 @@
 // Measurements for bench/events.js: the module's event queue against Node's own
 // thread-safe function, carrying the same payload (a key name) from a worker thread.
 #include "addon/exports.h"
+#include "addon/lifetime.h"
+#include "addon/napi_values.h"
 #include "addon/quarnel_addon.h"
 #include "core/logging.h"
 #include "impl/dpi_context.h"
@@ -127,7 +129,7 @@ void ReadArgs(napi_env env, napi_callback_info info, napi_value (&argv)[N]) {
 // A poster of one key event through the module's queue, holding `js` as the callback.
 std::shared_ptr<napi::napi_callback> queueCallback;
 auto QueuePoster(napi_env env, napi_value js) {
-    QuarnelAddon& addon = *QuarnelAddon::ForEnvironment(env);
+    QuarnelAddon& addon = *Lifetime::ForEnvironment(env);
     queueCallback = napi::make_callback(env, js);
     return [&addon, callback = queueCallback] { addon.OnKeyboardEvent(callback, 5); };
 }
@@ -232,14 +234,30 @@ napi_value TakeResult(napi_env env, napi_callback_info) {
     return Result(env);
 }
 
-// logSiteCost(iterations): ns per log statement with the current sink.
+// logSiteCost(iterations, threads): ns per log statement with the current sink, on each of
+// `threads` threads logging at once (one when left out).
 napi_value LogSiteCost(napi_env env, napi_callback_info info) {
-    napi_value argv[1];
+    napi_value argv[2];
     ReadArgs(env, info, argv);
     const int iterations = napi::get_int32(env, argv[0]);
+    const int threads = std::max(1, napi::get_int32(env, argv[1]));
+    const auto statements = [iterations] {
+        void* site = nullptr;
+        for (int i = 0; i < iterations; ++i) {
+            QLOG(LOG_ERROR) << "SetWindowPos err:" << i << " hWnd:" << static_cast<void*>(&site);
+        }
+    };
     const int64_t start = NowNs();
-    for (int i = 0; i < iterations; ++i) {
-        QLOG(LOG_ERROR) << "SetWindowPos err:" << i << " hWnd:" << static_cast<void*>(&argv);
+    if (threads == 1) {
+        statements();
+    } else {
+        std::vector<std::thread> loggers;
+        for (int t = 0; t < threads; ++t) {
+            loggers.emplace_back(statements);
+        }
+        for (auto& logger : loggers) {
+            logger.join();
+        }
     }
     const double perCall = static_cast<double>(NowNs() - start) / iterations;
     napi_value result = nullptr;

@@ -1,6 +1,8 @@
 // The export table: each JavaScript function and the add-on method behind it.
 #include "addon/exports.h"
 
+#include "addon/lifetime.h"
+#include "addon/napi_values.h"
 #include "addon/quarnel_addon.h"
 
 namespace {
@@ -14,12 +16,55 @@ napi_value ThrowNotOwner(napi_env env) {
     return nullptr;
 }
 
-// Every export is this thin entry over the add-on method of the same name. No C++ exception
-// crosses into the host.
-template <napi_value (QuarnelAddon::*Method)(napi_env, napi_callback_info)>
-napi_value Entry(napi_env env, napi_callback_info info) noexcept {
+// Builds nothing: an application may announce its exit before it ever used the module.
+napi_value ProgramWillQuitEntry(napi_env env, napi_callback_info) noexcept {
+    if (!Lifetime::AnnounceQuit(env)) {
+        return ThrowNotOwner(env);
+    }
+    return nullptr;
+}
+
+const ExportRow kExports[] = {
+    {"SetWindowFocus", Entry<1, &QuarnelAddon::SetWindowFocus>},
+    {"SetWindowParent", Entry<2, &QuarnelAddon::SetWindowParent>},
+    {"StartProcess", Entry<3, &QuarnelAddon::StartProcess>},
+    {"IsHiddenFile", Entry<1, &QuarnelAddon::IsHiddenFile>},
+    {"SetWindowFrontTaskbar", Entry<1, &QuarnelAddon::SetWindowFrontTaskbar>},
+    {"GetMainMonitorReslution", Entry<0, &QuarnelAddon::GetMainMonitorReslution>},
+    {"GetMacAddresses", Entry<0, &QuarnelAddon::GetMacAddresses>},
+    {"SetRunmode", Entry<1, &QuarnelAddon::SetRunmode>},
+    {"SetWindowFocusable", Entry<2, &QuarnelAddon::SetWindowFocusable>},
+    {"GetCurrentForegroundWindow", Entry<0, &QuarnelAddon::GetCurrentForegroundWindow>},
+    {"HookKeyboardEvent", Entry<1, &QuarnelAddon::HookKeyboardEvent>},
+    {"UnHookKeyboardEvent", Entry<0, &QuarnelAddon::UnHookKeyboardEvent>},
+    {"InputMouseMove", Entry<2, &QuarnelAddon::InputMouseMove>},
+    {"InputMouseLeftClick", Entry<0, &QuarnelAddon::InputMouseLeftClick>},
+    {"InputMouseLeftDown", Entry<0, &QuarnelAddon::InputMouseLeftDown>},
+    {"InputMouseLeftUp", Entry<0, &QuarnelAddon::InputMouseLeftUp>},
+    {"InputMouseRightClick", Entry<0, &QuarnelAddon::InputMouseRightClick>},
+    {"InputMouseRightDown", Entry<0, &QuarnelAddon::InputMouseRightDown>},
+    {"InputMouseRightUp", Entry<0, &QuarnelAddon::InputMouseRightUp>},
+    {"WndProxyCreateProxyWindow", Entry<6, &QuarnelAddon::WndProxyCreateProxyWindow>},
+    {"WndProxyResizeWindow", Entry<5, &QuarnelAddon::WndProxyResizeWindow>},
+    {"WndProxyCloseWindow", Entry<1, &QuarnelAddon::WndProxyCloseWindow>},
+    {"WndProxyCloseAllWindow", Entry<1, &QuarnelAddon::WndProxyCloseAllWindow>},
+    {"WndProxySetWindowCloseCB", Entry<1, &QuarnelAddon::WndProxySetWindowCloseCB>},
+    {"WndProxySetFocusCB", Entry<1, &QuarnelAddon::WndProxySetFocusCB>},
+    {"WndProxySetBlurCB", Entry<1, &QuarnelAddon::WndProxySetBlurCB>},
+    {"WndProxyShowFrame", Entry<0, &QuarnelAddon::WndProxyShowFrame>},
+    {"WndProxyHideFrame", Entry<0, &QuarnelAddon::WndProxyHideFrame>},
+    {"SetLogCallBack", Entry<1, &QuarnelAddon::SetLogCallBack>},
+    {"UnSetLogCallBack", Entry<0, &QuarnelAddon::UnSetLogCallBack>},
+    {"GetMachineRegString", Entry<2, &QuarnelAddon::GetMachineRegString>},
+    {"ProgramWillQuit", ProgramWillQuitEntry},
+};
+
+}  // namespace
+
+napi_value CallExport(napi_env env, napi_callback_info info, size_t arity,
+                      AddonMethod method) noexcept {
     try {
-        QuarnelAddon* addon = QuarnelAddon::ForEnvironment(env);
+        QuarnelAddon* addon = Lifetime::ForEnvironment(env);
         if (addon == nullptr) {
             return ThrowNotOwner(env);
         }
@@ -27,56 +72,25 @@ napi_value Entry(napi_env env, napi_callback_info info) noexcept {
             // Called from an 'exit' listener after the module's own: nothing can run any more.
             return nullptr;
         }
-        return (addon->*Method)(env, info);
+        napi::escapable_handle_scope scope(env);
+        napi_value argv[kMaxArity] = {};
+        if (arity > 0) {
+            // Extra arguments are ignored; fewer than the method reads is a TypeError.
+            size_t argc = arity;
+            if (napi_get_cb_info(env, info, &argc, argv, nullptr, nullptr) != napi_ok) {
+                return nullptr;
+            }
+            if (argc < arity) {
+                napi_throw_type_error(env, "ARGUMENTS_LENGTH_ERROR", "Wrong number of arguments");
+                return nullptr;
+            }
+        }
+        napi_value result = (addon->*method)(env, argv);
+        return result != nullptr ? scope.escape(result) : nullptr;
     } catch (...) {
         return nullptr;
     }
 }
-
-// Builds nothing: an application may announce its exit before it ever used the module.
-napi_value ProgramWillQuitEntry(napi_env env, napi_callback_info) noexcept {
-    if (!QuarnelAddon::AnnounceQuit(env)) {
-        return ThrowNotOwner(env);
-    }
-    return nullptr;
-}
-
-const ExportRow kExports[] = {
-    {"SetWindowFocus", Entry<&QuarnelAddon::SetWindowFocus>},
-    {"SetWindowParent", Entry<&QuarnelAddon::SetWindowParent>},
-    {"StartProcess", Entry<&QuarnelAddon::StartProcess>},
-    {"IsHiddenFile", Entry<&QuarnelAddon::IsHiddenFile>},
-    {"SetWindowFrontTaskbar", Entry<&QuarnelAddon::SetWindowFrontTaskbar>},
-    {"GetMainMonitorReslution", Entry<&QuarnelAddon::GetMainMonitorReslution>},
-    {"GetMacAddresses", Entry<&QuarnelAddon::GetMacAddresses>},
-    {"SetRunmode", Entry<&QuarnelAddon::SetRunmode>},
-    {"SetWindowFocusable", Entry<&QuarnelAddon::SetWindowFocusable>},
-    {"GetCurrentForegroundWindow", Entry<&QuarnelAddon::GetCurrentForegroundWindow>},
-    {"HookKeyboardEvent", Entry<&QuarnelAddon::HookKeyboardEvent>},
-    {"UnHookKeyboardEvent", Entry<&QuarnelAddon::UnHookKeyboardEvent>},
-    {"InputMouseMove", Entry<&QuarnelAddon::InputMouseMove>},
-    {"InputMouseLeftClick", Entry<&QuarnelAddon::InputMouseLeftClick>},
-    {"InputMouseLeftDown", Entry<&QuarnelAddon::InputMouseLeftDown>},
-    {"InputMouseLeftUp", Entry<&QuarnelAddon::InputMouseLeftUp>},
-    {"InputMouseRightClick", Entry<&QuarnelAddon::InputMouseRightClick>},
-    {"InputMouseRightDown", Entry<&QuarnelAddon::InputMouseRightDown>},
-    {"InputMouseRightUp", Entry<&QuarnelAddon::InputMouseRightUp>},
-    {"WndProxyCreateProxyWindow", Entry<&QuarnelAddon::WndProxyCreateProxyWindow>},
-    {"WndProxyResizeWindow", Entry<&QuarnelAddon::WndProxyResizeWindow>},
-    {"WndProxyCloseWindow", Entry<&QuarnelAddon::WndProxyCloseWindow>},
-    {"WndProxyCloseAllWindow", Entry<&QuarnelAddon::WndProxyCloseAllWindow>},
-    {"WndProxySetWindowCloseCB", Entry<&QuarnelAddon::WndProxySetWindowCloseCB>},
-    {"WndProxySetFocusCB", Entry<&QuarnelAddon::WndProxySetFocusCB>},
-    {"WndProxySetBlurCB", Entry<&QuarnelAddon::WndProxySetBlurCB>},
-    {"WndProxyShowFrame", Entry<&QuarnelAddon::WndProxyShowFrame>},
-    {"WndProxyHideFrame", Entry<&QuarnelAddon::WndProxyHideFrame>},
-    {"SetLogCallBack", Entry<&QuarnelAddon::SetLogCallBack>},
-    {"UnSetLogCallBack", Entry<&QuarnelAddon::UnSetLogCallBack>},
-    {"GetMachineRegString", Entry<&QuarnelAddon::GetMachineRegString>},
-    {"ProgramWillQuit", ProgramWillQuitEntry},
-};
-
-}  // namespace
 
 void DefineExports(napi_env env, napi_value exports, const ExportRow* rows, size_t count) {
     for (size_t i = 0; i < count; ++i) {

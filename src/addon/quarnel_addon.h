@@ -1,10 +1,11 @@
 #pragma once
 
-#include "addon/napi_bridge.h"
+#include "addon/event_queue.h"
 #include "addon/queued_event.h"
 #include "core/touch_point.h"
 
 #include <atomic>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <thread>
@@ -26,56 +27,45 @@ public:
     // Log records wait in a ring of their own: a burst of them never pushes out an event.
     static constexpr uint32_t kLogCapacity = 512;
 
-    // The instance for an export called from `env`: built by the first call, whose
-    // environment then owns it. A newer module instance on the owner's thread (a reset module
-    // registry, a vm context), or one on the main thread once the owner's environment is gone,
-    // takes it over: the old one is stopped and a new one built. Null for any other
-    // environment (Workers, a superseded module instance).
-    static QuarnelAddon* ForEnvironment(napi_env env);
-    // The instance if one was built, from any thread (the log sink).
-    static QuarnelAddon* Existing();
-    // ProgramWillQuit from `env`: false when another environment owns the instance (nothing
-    // changes then).
-    static bool AnnounceQuit(napi_env env);
-
     ~QuarnelAddon();
     QuarnelAddon(const QuarnelAddon&) = delete;
     QuarnelAddon& operator=(const QuarnelAddon&) = delete;
 
-    // Exports, JavaScript thread.
-    napi_value SetWindowFocus(napi_env env, napi_callback_info info);
-    napi_value SetWindowParent(napi_env env, napi_callback_info info);
-    napi_value StartProcess(napi_env env, napi_callback_info info);
-    napi_value IsHiddenFile(napi_env env, napi_callback_info info);
-    napi_value SetWindowFrontTaskbar(napi_env env, napi_callback_info info);
-    napi_value GetMainMonitorReslution(napi_env env, napi_callback_info info);
-    napi_value GetMacAddresses(napi_env env, napi_callback_info info);
-    napi_value SetRunmode(napi_env env, napi_callback_info info);
-    napi_value SetWindowFocusable(napi_env env, napi_callback_info info);
-    napi_value GetCurrentForegroundWindow(napi_env env, napi_callback_info info);
-    napi_value HookKeyboardEvent(napi_env env, napi_callback_info info);
-    napi_value UnHookKeyboardEvent(napi_env env, napi_callback_info info);
-    napi_value InputMouseMove(napi_env env, napi_callback_info info);
-    napi_value InputMouseLeftClick(napi_env env, napi_callback_info info);
-    napi_value InputMouseLeftDown(napi_env env, napi_callback_info info);
-    napi_value InputMouseLeftUp(napi_env env, napi_callback_info info);
-    napi_value InputMouseRightClick(napi_env env, napi_callback_info info);
-    napi_value InputMouseRightDown(napi_env env, napi_callback_info info);
-    napi_value InputMouseRightUp(napi_env env, napi_callback_info info);
-    napi_value WndProxyCreateProxyWindow(napi_env env, napi_callback_info info);
-    napi_value WndProxyResizeWindow(napi_env env, napi_callback_info info);
-    napi_value WndProxyCloseWindow(napi_env env, napi_callback_info info);
-    napi_value WndProxyCloseAllWindow(napi_env env, napi_callback_info info);
-    napi_value WndProxySetWindowCloseCB(napi_env env, napi_callback_info info);
-    napi_value WndProxySetFocusCB(napi_env env, napi_callback_info info);
-    napi_value WndProxySetBlurCB(napi_env env, napi_callback_info info);
-    napi_value WndProxyShowFrame(napi_env env, napi_callback_info info);
-    napi_value WndProxyHideFrame(napi_env env, napi_callback_info info);
-    napi_value SetLogCallBack(napi_env env, napi_callback_info info);
-    napi_value UnSetLogCallBack(napi_env env, napi_callback_info info);
-    napi_value GetMachineRegString(napi_env env, napi_callback_info info);
+    // Exports, JavaScript thread: each gets as many arguments as its row in the export table
+    // names.
+    napi_value SetWindowFocus(napi_env env, const napi_value* argv);
+    napi_value SetWindowParent(napi_env env, const napi_value* argv);
+    napi_value StartProcess(napi_env env, const napi_value* argv);
+    napi_value IsHiddenFile(napi_env env, const napi_value* argv);
+    napi_value SetWindowFrontTaskbar(napi_env env, const napi_value* argv);
+    napi_value GetMainMonitorReslution(napi_env env, const napi_value* argv);
+    napi_value GetMacAddresses(napi_env env, const napi_value* argv);
+    napi_value SetRunmode(napi_env env, const napi_value* argv);
+    napi_value SetWindowFocusable(napi_env env, const napi_value* argv);
+    napi_value GetCurrentForegroundWindow(napi_env env, const napi_value* argv);
+    napi_value HookKeyboardEvent(napi_env env, const napi_value* argv);
+    napi_value UnHookKeyboardEvent(napi_env env, const napi_value* argv);
+    napi_value InputMouseMove(napi_env env, const napi_value* argv);
+    napi_value InputMouseLeftClick(napi_env env, const napi_value* argv);
+    napi_value InputMouseLeftDown(napi_env env, const napi_value* argv);
+    napi_value InputMouseLeftUp(napi_env env, const napi_value* argv);
+    napi_value InputMouseRightClick(napi_env env, const napi_value* argv);
+    napi_value InputMouseRightDown(napi_env env, const napi_value* argv);
+    napi_value InputMouseRightUp(napi_env env, const napi_value* argv);
+    napi_value WndProxyCreateProxyWindow(napi_env env, const napi_value* argv);
+    napi_value WndProxyResizeWindow(napi_env env, const napi_value* argv);
+    napi_value WndProxyCloseWindow(napi_env env, const napi_value* argv);
+    napi_value WndProxyCloseAllWindow(napi_env env, const napi_value* argv);
+    napi_value WndProxySetWindowCloseCB(napi_env env, const napi_value* argv);
+    napi_value WndProxySetFocusCB(napi_env env, const napi_value* argv);
+    napi_value WndProxySetBlurCB(napi_env env, const napi_value* argv);
+    napi_value WndProxyShowFrame(napi_env env, const napi_value* argv);
+    napi_value WndProxyHideFrame(napi_env env, const napi_value* argv);
+    napi_value SetLogCallBack(napi_env env, const napi_value* argv);
+    napi_value UnSetLogCallBack(napi_env env, const napi_value* argv);
+    napi_value GetMachineRegString(napi_env env, const napi_value* argv);
     // Not exported: only the test add-on reaches it.
-    napi_value HookTouchEvent(napi_env env, napi_callback_info info);
+    napi_value HookTouchEvent(napi_env env, const napi_value* argv);
 
     // Event methods, any thread: each posts one event to the queue. The callback is taken by
     // reference: the bound function keeps it alive during the call, which is all the queue
@@ -100,21 +90,23 @@ private:
     // The callbacks that a setter replaces: the one it replaces is revoked on the spot.
     enum Slot { kKeyboardSlot, kCloseSlot, kFocusSlot, kBlurSlot, kTouchSlot, kSlotCount };
 
+    // Builds, hands over and ends the instance.
+    friend class Lifetime;
+
     explicit QuarnelAddon(napi_env env);
-    static QuarnelAddon* Build(napi_env env, bool listenForExit, void* place);
-    bool YieldsTo(napi_env env) const;
-    static QuarnelAddon* TakeOver(QuarnelAddon* old, napi_env env);
+    // Everything of a taken-over instance but the queue it is draining, which goes with the
+    // object once the delivery returns.
     void Retire();
     void Post(QueuedEvent::Kind kind, const Callback& callback, int value);
     void Install(Slot slot, const Callback& callback);
+    // Installs `function` in `slot` and binds `event` to it, for a component to call.
+    std::function<void(int)> Listen(Slot slot, void (QuarnelAddon::*event)(const Callback&, int),
+                                    napi_env env, napi_value function);
     void StopComponents();
-    static void OnEnvironmentCleanup(void* self) noexcept;
-    static napi_value OnProcessExit(napi_env env, napi_callback_info info) noexcept;
-    static void OnModuleUnload() noexcept;
 
     std::shared_ptr<EventQueue> events;
-    std::mutex logCallbackMutex;  // guards logCallback: replaced on the JavaScript thread,
-    Callback logCallback;         // read by the log sink on any thread
+    napi::slim_mutex logCallbackMutex;  // guards logCallback: replaced on the JavaScript thread,
+    Callback logCallback;               // read by the log sink on any thread
     std::unique_ptr<QuarnelUtils> utils;
     std::unique_ptr<WinKeyboardHook> keyboardHook;
     std::unique_ptr<WinTouchHook> touchHook;

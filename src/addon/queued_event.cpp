@@ -1,25 +1,7 @@
 #include "addon/queued_event.h"
 
+#include "addon/napi_values.h"
 #include "core/key_names.h"
-
-namespace {
-
-// The argument of a Window, Touch or Log event: a fresh object with its members set.
-template <typename Fill>
-napi_value MakeObject(napi_env env, Fill&& fill) {
-    napi_value object = nullptr;
-    if (napi_create_object(env, &object) != napi_ok || object == nullptr) {
-        return nullptr;
-    }
-    fill([env, object](const char* name, napi_value value) {
-        if (value != nullptr) {
-            napi_set_named_property(env, object, name, value);
-        }
-    });
-    return object;
-}
-
-}  // namespace
 
 void QueuedEvent::Deliver(uint32_t lostBefore) const {
     if (callback == nullptr || callback->revoked() || callback->env() == nullptr) {
@@ -35,7 +17,7 @@ void QueuedEvent::Deliver(uint32_t lostBefore) const {
             }
             break;
         case Kind::Window:
-            argument = MakeObject(env, [&](auto&& set) {
+            argument = napi::make_object(env, [&](auto&& set) {
                 set("hwnd", napi::make_uint32(env, static_cast<uint32_t>(value)));
             });
             break;
@@ -43,7 +25,7 @@ void QueuedEvent::Deliver(uint32_t lostBefore) const {
             if (detail == nullptr) {
                 break;
             }
-            argument = MakeObject(env, [&](auto&& set) {
+            argument = napi::make_object(env, [&](auto&& set) {
                 set("points", napi::make_string(env, quarnel::TouchPointsJson(detail->points)));
             });
             break;
@@ -51,7 +33,7 @@ void QueuedEvent::Deliver(uint32_t lostBefore) const {
             if (detail == nullptr) {
                 break;
             }
-            argument = MakeObject(env, [&](auto&& set) {
+            argument = napi::make_object(env, [&](auto&& set) {
                 set("line", napi::make_uint32(env, static_cast<uint32_t>(value)));
                 set("severity", napi::make_uint32(env, severity));
                 set("file", napi::make_string(env, detail->file));

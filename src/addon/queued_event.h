@@ -1,6 +1,6 @@
 #pragma once
 
-#include "addon/napi_bridge.h"
+#include "addon/napi_callback.h"
 #include "core/touch_point.h"
 
 #include <cstdint>

@@ -15,6 +15,22 @@ enum class Stage : uint8_t {
     Exiting = 3,   // ExitProcess is under way: other threads are gone, maybe inside our locks
 };
 
+// What code may still do, asked of the stage before doing it.
+enum class Action : uint8_t {
+    ReleaseReferences = 0,  // delete a JavaScript reference or async context
+    CallHost = 1,           // call Node-API or libuv at all
+    Block = 2,              // take a lock or join a thread
+};
+
+// Stage x action: each stage allows less than the one before.
+constexpr bool kStageAllows[4][3] = {
+    // release references, call the host, block
+    {true, true, true},     // Running
+    {false, true, true},    // Quitting
+    {false, false, true},   // Detached
+    {false, false, false},  // Exiting
+};
+
 class Lifecycle {
 public:
     // Moves to `target` unless already there or further; returns the stage before.
@@ -41,12 +57,12 @@ public:
         return static_cast<Stage>(value_.load(std::memory_order_acquire));
     }
 
-    // A JavaScript reference or async context may be deleted by the module.
-    bool releases_references() const noexcept { return stage() == Stage::Running; }
-    // The host (Node-API, libuv) may be called at all.
-    bool calls_host() const noexcept { return stage() < Stage::Detached; }
-    // Locks may be taken and threads joined.
-    bool may_block() const noexcept { return stage() < Stage::Exiting; }
+    bool allows(Action action) const noexcept {
+        return kStageAllows[value_.load(std::memory_order_acquire)][static_cast<uint8_t>(action)];
+    }
+    bool releases_references() const noexcept { return allows(Action::ReleaseReferences); }
+    bool calls_host() const noexcept { return allows(Action::CallHost); }
+    bool may_block() const noexcept { return allows(Action::Block); }
 
 private:
     std::atomic<uint8_t> value_{0};

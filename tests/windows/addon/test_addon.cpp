@@ -1,5 +1,7 @@
 // Entry points that only tests use, on top of the module's own 32 exports. Never shipped.
 #include "addon/exports.h"
+#include "addon/lifetime.h"
+#include "addon/napi_values.h"
 #include "addon/quarnel_addon.h"
 #include "core/logging.h"
 #include "impl/input_integrity.h"
@@ -43,7 +45,7 @@ std::shared_ptr<napi::napi_callback> Hold(Held slot, napi_env env, napi_value va
 
 // Tests call these from the owning thread only.
 QuarnelAddon& Addon(napi_env env) {
-    QuarnelAddon* addon = QuarnelAddon::ForEnvironment(env);
+    QuarnelAddon* addon = Lifetime::ForEnvironment(env);
     if (addon == nullptr) {
         std::abort();
     }
@@ -199,13 +201,14 @@ napi_value StartBackgroundPosting(napi_env env, napi_callback_info info) {
     QuarnelAddon& addon = Addon(env);
     auto callback = Hold(kKeys, env, argv[0]);
     const int threads = napi::get_int32(env, argv[1]);
-    static const bool listening = napi::on_process_exit(env, StopBackgroundPosting, nullptr);
+    static const bool listening =
+        Lifetime::ListenForProcessExit(env, StopBackgroundPosting, nullptr);
     (void)listening;
     for (int t = 0; t < threads; ++t) {
         std::weak_ptr<napi::napi_callback> weak = callback;
         ++postersRunning;
         std::thread([&addon, weak, t] {
-            for (unsigned i = 0; !postersStop.load() && napi::lifecycle().calls_host(); ++i) {
+            for (unsigned i = 0; !postersStop.load() && Lifetime::CallsHost(); ++i) {
                 if (auto strong = weak.lock()) {
                     addon.OnKeyboardEvent(strong, static_cast<int>(i % 6));
                 }
@@ -366,10 +369,6 @@ napi_value KeyLatencies(napi_env env, napi_callback_info) {
     return result;
 }
 
-napi_value HookTouchEvent(napi_env env, napi_callback_info info) {
-    return Addon(env).HookTouchEvent(env, info);
-}
-
 const ExportRow kTestExports[] = {
     {"getInt32", Echo<napi::get_int32, napi::make_int32>},
     {"getBool", Echo<napi::get_bool, napi::make_bool>},
@@ -382,7 +381,7 @@ const ExportRow kTestExports[] = {
     {"postTouchEvent", PostTouchEvent},
     {"writeLogs", WriteLogs},
     {"postWindowsAmidLogs", PostWindowsAmidLogs},
-    {"hookTouchEvent", HookTouchEvent},
+    {"hookTouchEvent", Entry<2, &QuarnelAddon::HookTouchEvent>},
     {"releaseOnWorker", ReleaseOnWorker},
     {"startBackgroundPosting", StartBackgroundPosting},
     {"integrityLevels", IntegrityLevels},

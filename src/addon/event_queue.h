@@ -1,136 +1,44 @@
 #pragma once
 
-// The module's thin layer over Node-API and libuv: scopes, lenient readers, value makers,
-// persistent callbacks and the queue that carries worker-thread items to the JavaScript thread.
-#include "addon/host_api.h"
+// The queue that carries worker-thread items to the JavaScript thread.
+//
+// Lock order: every lock of the module, outermost first. A thread holding one takes only locks
+// further down the list. The log path and the queue (5 to 8) take nothing above them, so a log
+// statement or a post is allowed under any lock; a callback is released after its lock.
+//   1. The process-wide window lock, win32::WindowChange (a kernel mutex): held while a window
+//      is made, painted or destroyed; frames take their Frames::mutex under it.
+//   2. Component locks, each over its own data, held across no callback, none nested in another
+//      but as said: display_watch.cpp watchMutex (then readyMutex and 3, to start or stop its
+//      thread); wnd_proxy_impl.cpp ProxyState::mutex and KeptAnnouncements::mutex;
+//      WndFrameImpl::Frames::mutex and wnd_frame_impl.cpp Followers::mutex;
+//      win_touch_hook_impl.cpp windowsMutex; input_integrity.cpp verdictMutex; display.cpp the
+//      measured extent's mutex; off_thread.cpp strandsMutex, a strand's finish mutex and the
+//      environment broadcast's mutex; the keyboard hook's start mutex; WinRegistryImpl's
+//      notifyMutex_.
+//   3. window_threads.cpp Kinds::mutex, then a kind's WindowThreads::State::mutex.
+//   4. WinKeyboardHookImpl::callbackMutex, held while a key is reported (the report posts);
+//      WinTouchHookImpl::touchCallbackMutex, held only to swap or copy the callback.
+//   5. QuarnelAddon::logCallbackMutex (slim): shared while a record is posted, exclusive to
+//      replace the callback, whose release may park it (6).
+//   6. napi_callback.cpp targetMutex: held while a released callback is parked in the queue.
+//   7. async_handle::mutex_ (slim): the pending items and parked callbacks, never held during a
+//      wake-up or while a dropped item is destroyed.
+//   8. async_handle::handleMutex_ (slim): shared while a wake-up is sent, exclusive to close.
+#include "addon/napi_callback.h"
 #include "core/bounded_queue.h"
-#include "core/lifecycle.h"
 
 #include <windows.h>  // after uv.h, which brings winsock2 first
 
-#include <atomic>
-#include <cstdint>
 #include <memory>
 #include <mutex>
 #include <shared_mutex>
-#include <string>
-#include <thread>
 #include <vector>
 
 namespace napi {
 
-class handle_scope {
-public:
-    explicit handle_scope(napi_env env);
-    ~handle_scope() { close(); }
-    handle_scope(const handle_scope&) = delete;
-    handle_scope& operator=(const handle_scope&) = delete;
-    void close();
-
-private:
-    napi_env env_;
-    napi_handle_scope scope_ = nullptr;
-};
-
-class escapable_handle_scope {
-public:
-    explicit escapable_handle_scope(napi_env env);
-    ~escapable_handle_scope() { close(); }
-    escapable_handle_scope(const escapable_handle_scope&) = delete;
-    escapable_handle_scope& operator=(const escapable_handle_scope&) = delete;
-    void close();
-    napi_value escape(napi_value value);
-
-private:
-    napi_env env_;
-    napi_escapable_handle_scope scope_ = nullptr;
-};
-
-// Makers: null when the host call fails.
-napi_value make_int32(napi_env env, const int32_t& value);
-napi_value make_bool(napi_env env, const bool& value);  // 1 or 0, never a JavaScript boolean
-napi_value make_uint32(napi_env env, const uint32_t& value);
-napi_value make_int64(napi_env env, const int64_t& value);
-napi_value make_string(napi_env env, const std::string& value);  // ends at the first zero byte
-napi_value make_string_array(napi_env env, const std::vector<std::string>& values);
-
-// Lenient readers: a value of the wrong type reads as 0, false, "" or an empty list.
-int32_t get_int32(napi_env env, napi_value value);
-bool get_bool(napi_env env, napi_value value);
-std::string get_string(napi_env env, napi_value value);
-// At most `limit` elements: a sparse array's length costs nothing until it is read.
-std::vector<std::string> get_string_array(napi_env env, napi_value value,
-                                          uint32_t limit = UINT32_MAX);
-
-// A new object kept alive by a strong reference while native code fills it.
-class object_ref {
-public:
-    explicit object_ref(napi_env env);
-    ~object_ref() { release(); }
-    object_ref(const object_ref&) = delete;
-    object_ref& operator=(const object_ref&) = delete;
-    void set(napi_env env, const char* name, napi_value value);
-    napi_value value(napi_env env);
-    void release();
-
-private:
-    napi_env env_;
-    napi_ref ref_ = nullptr;
-};
-
-// The add-on's one lifecycle state, process-wide. `program_will_quit` is the application's
-// promise that it is exiting: from then on no JavaScript reference is deleted.
-quarnel::Lifecycle& lifecycle();
-void program_will_quit();
-
-// Adds `listener` (called with `data`) to the 'exit' event of the environment's `process`:
-// the last moment of an ending process at which JavaScript still runs and threads can still be
-// joined, whether it ends by process.exit(), an uncaught exception or running dry. False when
-// the host has no such object.
-bool on_process_exit(napi_env env, ::napi_callback listener, void* data);
-
-// A persistent handle on a JavaScript function. Always owned through make_callback's
-// shared pointer, whose deleter hands the last release to the open queue, so that the reference
-// is deleted on the JavaScript thread and only once no queued event can name the callback.
-class napi_callback {
-public:
-    napi_callback(napi_env env, napi_value value);
-    ~napi_callback();
-    napi_callback(const napi_callback&) = delete;
-    napi_callback& operator=(const napi_callback&) = delete;
-
-    napi_env env() const { return env_; }
-    // Calls the function with the global object as receiver inside a callback scope of the
-    // async context captured when the callback was made: microtasks and nextTick callbacks it
-    // queues run right after it, and AsyncLocalStorage sees the store active at that time.
-    // Its result lives in the caller's handle scope (every event opens one). Null when it
-    // cannot be called.
-    napi_value call(size_t argc, const napi_value* argv);
-    bool on_owner_thread() const { return std::this_thread::get_id() == owner_; }
-    // Forgets the reference without an N-API call (the environment reclaims it).
-    void abandon() {
-        ref_ = nullptr;
-        context_ = nullptr;
-    }
-    // Once replaced, or once its last owner let go, a callback is never called again, even for
-    // events that were queued before. Set on the JavaScript thread by a setter, on any thread
-    // by the last release; read on the JavaScript thread for every event.
-    void revoke() { revoked_.store(true, std::memory_order_relaxed); }
-    bool revoked() const { return revoked_.load(std::memory_order_relaxed); }
-
-private:
-    napi_env env_;
-    napi_ref ref_ = nullptr;
-    napi_async_context context_ = nullptr;
-    std::thread::id owner_;
-    std::atomic<bool> revoked_{false};
-};
-
-std::shared_ptr<napi_callback> make_callback(napi_env env, napi_value value);
-
-// The queue's locks. Waiting for a slim reader/writer lock needs no kernel object, which keeps
-// a contended post cheap: the C++ runtime's mutex waits on an event, and under Wine every such
-// wait is a round trip to the server.
+// The locks of the log path and the queue. Waiting for a slim reader/writer lock needs no
+// kernel object, which keeps a contended post cheap: the C++ runtime's mutex waits on an event, and
+// under Wine every such wait is a round trip to the server.
 class slim_mutex {
 public:
     slim_mutex() = default;
@@ -144,17 +52,6 @@ public:
 private:
     SRWLOCK lock_ = SRWLOCK_INIT;
 };
-
-// Receives the last release of every callback while a queue is open; set by the open queue.
-class release_target {
-public:
-    virtual bool defer_release(std::unique_ptr<napi_callback>& callback) = 0;
-
-protected:
-    ~release_target() = default;
-};
-void set_release_target(release_target* target);
-void clear_release_target(release_target* target);
 
 // The libuv side of the queue, independent of the item type. One mutex guards the pending
 // items and the released callbacks, so a post takes it once and the JavaScript thread once per
@@ -177,8 +74,12 @@ public:
         ~async_observer() = default;
     };
 
+    // Whether the host may still be called: asked before every call into it once the queue
+    // is open, since the environment can go away under a callback.
+    using host_check = bool (*)() noexcept;
+
     // Opens the wake-up handle on the environment's own loop (a Worker has its own).
-    async_handle(napi_env env, async_observer* observer);
+    async_handle(napi_env env, async_observer* observer, host_check calls_host);
     ~async_handle();
     async_handle(const async_handle&) = delete;
     async_handle& operator=(const async_handle&) = delete;
@@ -226,6 +127,7 @@ protected:
     bool has_parked() const noexcept { return !parked_.empty(); }
     // Under the mutex, set by the JavaScript thread: a drain is running and will swap again.
     void set_draining(bool draining) noexcept { draining_ = draining; }
+    bool calls_host() const noexcept { return calls_host_(); }
 
 private:
     static void on_wakeup(uv_async_t* handle) noexcept;
@@ -242,6 +144,7 @@ private:
     uv_async_t* handle_ = nullptr;
     // JavaScript thread only.
     async_observer* observer_;
+    host_check calls_host_;
     bool abandoned_ = false;
 };
 
@@ -256,8 +159,9 @@ public:
 
     static constexpr size_t kItemsPerWakeup = 1024;
 
-    napi_async(napi_env env, async_observer* observer, uint32_t eventCapacity, uint32_t logCapacity)
-        : async_handle(env, observer),
+    napi_async(napi_env env, async_observer* observer, host_check calls_host,
+               uint32_t eventCapacity, uint32_t logCapacity)
+        : async_handle(env, observer, calls_host),
           pending_(eventCapacity, logCapacity),
           batch_(eventCapacity, logCapacity) {}
 
@@ -283,7 +187,7 @@ public:
     // went away under a callback).
     template <typename Run>
     void drain(Run&& run) {
-        for (size_t ran = 0; ran < kItemsPerWakeup && lifecycle().calls_host(); ++ran) {
+        for (size_t ran = 0; ran < kItemsPerWakeup && calls_host(); ++ran) {
             {
                 std::lock_guard<slim_mutex> lock(mutex());
                 pending_.swap(batch_);
@@ -296,7 +200,7 @@ public:
             }
             uint32_t lost = 0;
             for (T item; batch_.pop(item, lost); ++ran) {
-                if (lifecycle().calls_host()) {
+                if (calls_host()) {
                     run(item, lost);
                 }
             }
@@ -310,7 +214,7 @@ public:
             set_draining(false);
             rest = !pending_.empty() || has_parked();
         }
-        if (rest && lifecycle().calls_host()) {
+        if (rest && calls_host()) {
             wake();
         }
     }
