@@ -8,7 +8,7 @@ export const SEVERITY: Readonly<{ INFO: 1; WARNING: 2; ERROR: 3 }>;
 export const INVALID_HWND: 4294967295;
 /** The handle in the Buffer of Electron's BrowserWindow.getNativeWindowHandle(), as the signed 32-bit number the functions take. */
 export function handleFromBuffer(buffer: Buffer): Hwnd;
-/** Creates a proxy window over `rect` of `parent` and resolves with its handle; rejects on failure or timeout. */
+/** Creates a proxy window over `rect` of `parent` and resolves with its handle; rejects at once on a wrong argument or a parent that names no window, later on failure or timeout. */
 export function createProxyWindow(
   parent: Hwnd,
   rect: { x: number; y: number; width: number; height: number },

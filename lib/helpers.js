@@ -29,15 +29,19 @@ function handleFromBuffer(buffer) {
 }
 
 /**
- * Creates a proxy window over `rect` of `parent`; resolves with its handle, rejects when the
- * window could not be created or no answer came within `timeoutMs` (an invalid parent never
- * answers).
+ * Creates a proxy window over `rect` of `parent`; resolves with its handle, rejects at once when
+ * an argument is wrong or `parent` names no window, and later when the window could not be
+ * created or no answer came within `timeoutMs`.
  */
 function createProxyWindow(parent, rect, { timeoutMs = 5000 } = {}) {
   // The module reads whatever it is given as a 32-bit integer and never answers for a parent
   // that is no window: a wrong argument would only show as a time-out, much later.
   const problem = proxyArgumentProblem(parent, rect);
   if (problem) return Promise.reject(new TypeError(`createProxyWindow: ${problem}`));
+  const { __isWindow: isWindow } = quarnel();
+  if (isWindow && !isWindow(parent)) {
+    return Promise.reject(new Error(`createProxyWindow: parent ${parent} names no window`));
+  }
   return new Promise((resolve, reject) => {
     let timedOut = false;
     const timer = setTimeout(() => {

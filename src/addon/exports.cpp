@@ -4,6 +4,7 @@
 #include "addon/lifetime.h"
 #include "addon/napi_values.h"
 #include "addon/quarnel_addon.h"
+#include "impl/win32_bridge.h"
 
 namespace {
 
@@ -22,6 +23,19 @@ napi_value ProgramWillQuitEntry(napi_env env, napi_callback_info) noexcept {
         return ThrowNotOwner(env);
     }
     return nullptr;
+}
+
+// Whether a number names a window, for the helpers: the proxy export never answers for a parent
+// that is none, so createProxyWindow asks first and refuses it at once. Beside the exports, not
+// one of them (not enumerable).
+napi_value IsWindowEntry(napi_env env, napi_callback_info info) noexcept {
+    napi_value argv[1] = {};
+    size_t argc = 1;
+    bool isWindow = false;
+    if (napi_get_cb_info(env, info, &argc, argv, nullptr, nullptr) == napi_ok && argc == 1) {
+        isWindow = IsWindow(win32::ToHwnd(napi::get_int32(env, argv[0]))) != FALSE;
+    }
+    return napi::make_bool(env, isWindow);
 }
 
 const ExportRow kExports[] = {
@@ -103,5 +117,8 @@ void DefineExports(napi_env env, napi_value exports, const ExportRow* rows, size
 
 napi_value Init(napi_env env, napi_value exports) {
     DefineExports(env, exports, kExports, sizeof(kExports) / sizeof(kExports[0]));
+    const napi_property_descriptor isWindow = {"__isWindow", nullptr, IsWindowEntry, nullptr,
+                                               nullptr,      nullptr, napi_default,  nullptr};
+    napi_define_properties(env, exports, 1, &isWindow);
     return exports;
 }

@@ -18,6 +18,10 @@ QUARNEL_DEFINE_FORWARDER(napi_status, napi_create_function,
 QUARNEL_DEFINE_FORWARDER(napi_status, napi_set_named_property,
                          (napi_env env, napi_value object, const char* utf8name, napi_value value),
                          (env, object, utf8name, value), napi_generic_failure)
+QUARNEL_DEFINE_FORWARDER(napi_status, napi_define_properties,
+                         (napi_env env, napi_value object, size_t property_count,
+                          const napi_property_descriptor* properties),
+                         (env, object, property_count, properties), napi_generic_failure)
 QUARNEL_DEFINE_FORWARDER(napi_status, napi_get_named_property,
                          (napi_env env, napi_value object, const char* utf8name,
                           napi_value* result),
