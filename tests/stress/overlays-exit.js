@@ -2,7 +2,9 @@
 // Exit stress with many overlays: each run is a fresh process that asks for 24 proxy windows
 // at once over another process's window, shows their frames and calls process.exit(3). Counts
 // the runs that ended with another code (by code), printed a heap message of the C library
-// beneath Wine, or hung.
+// beneath Wine, or hung. The C library writes those messages to the Unix standard error, which a
+// child shares with this process (the session's output), not to the child's pipes: the
+// session's output is to be searched for them as well.
 //
 //   scripts/wine-run node tests/stress/overlays-exit.js [--runs N] [--control [--lock]] [--log FILE]
 //
@@ -52,7 +54,14 @@ function runProgram(file, args, timeoutMs, env = process.env) {
     const timer = setTimeout(() => {
       timedOut = true;
       child.kill();
-      grace = setTimeout(() => done(null), 5000);
+      grace = setTimeout(() => {
+        // Given up (under Wine a crashed process can sit under its crash debugger for ever):
+        // it must not keep this process from ending either.
+        child.stdout.destroy();
+        child.stderr.destroy();
+        child.unref();
+        done(null);
+      }, 5000);
     }, timeoutMs);
     // 'close', not 'exit': the output may still be on its way when the process has ended.
     child.on('close', (code) => done(code));
