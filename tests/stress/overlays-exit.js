@@ -2,7 +2,9 @@
 // Exit stress with many overlays: each run is a fresh process that asks for 24 proxy windows
 // at once over another process's window, shows their frames and calls process.exit(3). Counts
 // the runs that ended with another code (by code), printed a heap message of the C library
-// beneath Wine, or hung.
+// beneath Wine, or hung. The C library writes those messages to the Unix standard error, which a
+// child shares with this process (the session's output), not to the child's pipes: the
+// session's output is to be searched for them as well.
 //
 //   scripts/wine-run node tests/stress/overlays-exit.js [--runs N] [--control [--lock]] [--log FILE]
 //
