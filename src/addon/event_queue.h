@@ -155,7 +155,7 @@ template <typename T>
 class napi_async : public async_handle {
 public:
     using async_observer = async_handle::async_observer;
-    using lane = typename two_lane_queue<T>::lane;
+    using lane = typename quarnel::two_lane_queue<T>::lane;
 
     static constexpr size_t kItemsPerWakeup = 1024;
 
@@ -220,9 +220,9 @@ public:
     }
 
 private:
-    two_lane_queue<T> pending_;  // under the mutex
-    two_lane_queue<T> batch_;    // JavaScript thread only
-    parked_list doomed_;         // JavaScript thread only
+    quarnel::two_lane_queue<T> pending_;  // under the mutex
+    quarnel::two_lane_queue<T> batch_;    // JavaScript thread only
+    parked_list doomed_;                  // JavaScript thread only
 };
 
 }  // namespace napi

@@ -5,7 +5,7 @@
 #include <utility>
 #include <vector>
 
-namespace napi {
+namespace quarnel {
 
 // A fixed ring of `capacity` slots, allocated once: a burst beyond that overwrites its oldest
 // items instead of growing memory or allocating per item. Not locked: its owner guards it and
@@ -139,4 +139,4 @@ private:
     uint32_t lost_ = 0;
 };
 
-}  // namespace napi
+}  // namespace quarnel

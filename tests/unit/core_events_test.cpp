@@ -15,7 +15,7 @@ namespace {
 
 using namespace quarnel;
 
-std::vector<int> Drain(napi::bounded_queue<int>& queue) {
+std::vector<int> Drain(quarnel::bounded_queue<int>& queue) {
     std::vector<int> items;
     for (int item = -1; queue.pop(item);) {
         items.push_back(item);
@@ -30,7 +30,7 @@ std::vector<int> Range(int from, int to) {
 }
 
 TEST(BoundedQueue, KeepsTheNewestItemsInOrderAndHandsOutTheDropped) {
-    napi::bounded_queue<int> queue(128);
+    quarnel::bounded_queue<int> queue(128);
     int out = 42;
     EXPECT_FALSE(queue.pop(out));
     EXPECT_EQ(out, 42);  // an empty queue leaves the output alone
@@ -46,7 +46,7 @@ TEST(BoundedQueue, KeepsTheNewestItemsInOrderAndHandsOutTheDropped) {
     EXPECT_EQ(Drain(queue), Range(72, 200));
 
     // Wrapped around and refilled after partial pops: still oldest first.
-    napi::bounded_queue<int> ring(3);
+    quarnel::bounded_queue<int> ring(3);
     int gone = -1;
     for (int i : {1, 2, 3}) ring.push(i, gone);
     ring.pop(out);
@@ -55,7 +55,7 @@ TEST(BoundedQueue, KeepsTheNewestItemsInOrderAndHandsOutTheDropped) {
     EXPECT_EQ(gone, 2);
     EXPECT_EQ(Drain(ring), (std::vector<int>{3, 4, 5}));
 
-    napi::bounded_queue<std::shared_ptr<int>> single(1);
+    quarnel::bounded_queue<std::shared_ptr<int>> single(1);
     auto first = std::make_shared<int>(1);
     std::weak_ptr<int> watch = first;
     std::shared_ptr<int> slot;
@@ -73,8 +73,8 @@ TEST(BoundedQueue, KeepsTheNewestItemsInOrderAndHandsOutTheDropped) {
 }
 
 TEST(BoundedQueue, SwapHandsOverAWholeBatch) {
-    napi::bounded_queue<int> pending(4);
-    napi::bounded_queue<int> batch(4);
+    quarnel::bounded_queue<int> pending(4);
+    quarnel::bounded_queue<int> batch(4);
     int gone = -1;
     for (int i = 0; i < 6; ++i) pending.push(i, gone);
     pending.swap(batch);
@@ -88,8 +88,8 @@ TEST(BoundedQueue, SwapHandsOverAWholeBatch) {
 // Pushes the words of `script` in order, "e…" to the event lane and "l…" to the log lane, and
 // returns what comes out: each item, a log record after a gap with "+" and the count lost, then
 // "/" and the dropped items.
-std::string RunLanes(napi::two_lane_queue<std::string>& queue, const std::string& script) {
-    using lane = napi::two_lane_queue<std::string>::lane;
+std::string RunLanes(quarnel::two_lane_queue<std::string>& queue, const std::string& script) {
+    using lane = quarnel::two_lane_queue<std::string>::lane;
     std::istringstream words(script);
     std::string dropped;
     for (std::string word; words >> word;) {
@@ -122,11 +122,11 @@ TEST(TwoLaneQueue, LogRecordsNeverPushOutEventsAndBothKeepTheirOrder) {
         {4, 4, "", " /"},
     };
     for (const Row& row : rows) {
-        napi::two_lane_queue<std::string> queue(row.events, row.logs);
+        quarnel::two_lane_queue<std::string> queue(row.events, row.logs);
         EXPECT_EQ(RunLanes(queue, row.pushed), row.expected) << row.pushed;
     }
     // The lost count is no byte: 300 records went before the one kept.
-    napi::two_lane_queue<std::string> flood(1, 1);
+    quarnel::two_lane_queue<std::string> flood(1, 1);
     std::string script;
     for (int i = 0; i <= 300; ++i) {
         script += " l" + std::to_string(i);
@@ -135,9 +135,9 @@ TEST(TwoLaneQueue, LogRecordsNeverPushOutEventsAndBothKeepTheirOrder) {
 }
 
 TEST(TwoLaneQueue, TheLostCountTravelsWithTheSwappedBatch) {
-    napi::two_lane_queue<std::string> pending(2, 1);
-    napi::two_lane_queue<std::string> batch(2, 1);
-    using lane = napi::two_lane_queue<std::string>::lane;
+    quarnel::two_lane_queue<std::string> pending(2, 1);
+    quarnel::two_lane_queue<std::string> batch(2, 1);
+    using lane = quarnel::two_lane_queue<std::string>::lane;
     std::string gone;
     for (const char* log : {"l1", "l2", "l3"}) pending.push(log, lane::log, gone);
     pending.swap(batch);
