@@ -255,7 +255,7 @@ function parseOptions(argv, defaults) {
     options[name] = value === false ? true : typeof value === 'number' ? Number(argv[++i])
       : Array.isArray(value) ? String(argv[++i]).split(',') : argv[++i];
   }
-  if (!(options.runs > 0)) throw new Error('--runs needs a positive number');
+  if ('runs' in defaults && !(options.runs > 0)) throw new Error('--runs needs a positive number');
   return options;
 }
 
