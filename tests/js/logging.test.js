@@ -36,16 +36,6 @@ const rows = [
     await sleep(100);
     out({ first: first.length, second });
   `, { first: 0, second: ['thread 0 record 0', 'thread 0 record 1', 'thread 0 record 2'] }],
-  ['SetLogCallBack() without an argument throws and keeps the previous callback', `
-    const records = [];
-    addon.SetLogCallBack((r) => records.push(r.content));
-    let error = null;
-    try { addon.SetLogCallBack(); } catch (e) { error = { name: e.name, code: e.code, message: e.message }; }
-    addon.test.writeLogs(1, 1);
-    await sleep(100);
-    out({ error, records });
-  `, { error: { name: 'TypeError', code: 'ARGUMENTS_LENGTH_ERROR', message: 'Wrong number of arguments' },
-    records: ['thread 0 record 0'] }],
   // Cleared now and then, when no callback at all may be called.
   ['while threads keep logging through 10,000 swaps and clears, only the current callback is called, with well-formed records', `
     let current = null;

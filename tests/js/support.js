@@ -158,17 +158,6 @@ async function childResult(body, options) {
   return JSON.parse(line.slice('RESULT '.length));
 }
 
-// Runs each script in a node.exe of its own: every one must end by itself, with code 0 and
-// with `marker` in its output.
-async function assertCleanExits(scripts, marker, timeoutMs = 20000) {
-  const failures = [];
-  for (const [run, source] of scripts.entries()) {
-    const { code, timedOut, output } = await runScript(source, { timeoutMs });
-    if (code !== 0 || timedOut || !marker.test(output)) failures.push({ run, code, timedOut, output: output.slice(-300) });
-  }
-  assert.deepEqual(failures, []);
-}
-
 // Runs `source` in a Worker; resolves with the last message it posted, once it has exited.
 function workerAnswer(source) {
   const { Worker } = require('node:worker_threads');
@@ -255,7 +244,7 @@ function parseOptions(argv, defaults) {
     options[name] = value === false ? true : typeof value === 'number' ? Number(argv[++i])
       : Array.isArray(value) ? String(argv[++i]).split(',') : argv[++i];
   }
-  if (!(options.runs > 0)) throw new Error('--runs needs a positive number');
+  if ('runs' in defaults && !(options.runs > 0)) throw new Error('--runs needs a positive number');
   return options;
 }
 
@@ -284,7 +273,6 @@ module.exports = {
   runProgram,
   runScript,
   childResult,
-  assertCleanExits,
   collectLogs,
   workerAnswer,
   canRunUnix,

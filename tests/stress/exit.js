@@ -1,12 +1,12 @@
 'use strict';
-// Exit stress: many short-lived processes, each with the keyboard hook live, three proxy windows
-// with frames over another process's window, every callback set and log records flooding in,
-// each ending in one of six ways. Counts the runs that hung (no end within the bound) and the
+// Exit stress: many short-lived processes, each with the keyboard hook live and keys coming in,
+// three proxy windows with frames over another process's window, every callback set and log
+// records flooding in, each ending in one of nine ways. Counts the runs that hung (no end within the bound) and the
 // ones that ended with another exit code than their ending gives.
 //
 //   scripts/wine-run node tests/stress/exit.js [--runs N] [--endings natural,exit,...]
 //
-// Run i ends the way endings[i % endings.length] says, so 18 runs end 3 times each way.
+// Run i ends the way endings[i % endings.length] says, so 27 runs end 3 times each way.
 const { execFile } = require('node:child_process');
 const support = require('../js/support');
 
@@ -32,6 +32,25 @@ const ENDINGS = {
   'creating-proxy': [9, `quarnel.WndProxyCreateProxyWindow(parent, 200, 60, 40, 40, () => {});
     console.log('ending creating-proxy');
     process.exit(9);`],
+  // A new hook whose thread is still starting.
+  'hook-starting': [10, `quarnel.UnHookKeyboardEvent();
+    quarnel.HookKeyboardEvent(() => events++);
+    console.log('ending hook-starting');
+    process.exit(10);`],
+  // ProgramWillQuit keeps every reference it would release: none of them may keep the loop alive.
+  'quit-dry': [0, `flood.stop(); quarnel.ProgramWillQuit(); addon.ProgramWillQuit(); console.log('ending quit-dry');`],
+  // The module stops its threads in its own exit listener: exports called after that, from a
+  // listener added later, must find nothing to use and do nothing.
+  'late-listener': [11, `process.on('exit', () => {
+      quarnel.HookKeyboardEvent(() => {});
+      quarnel.UnHookKeyboardEvent();
+      quarnel.WndProxyShowFrame();
+      quarnel.WndProxyHideFrame();
+      quarnel.SetLogCallBack(() => {});
+      quarnel.SetWindowFocus(0);
+    });
+    console.log('ending late-listener');
+    process.exit(11);`],
 };
 
 function childSource(ending) {
@@ -60,6 +79,8 @@ function childSource(ending) {
         process.exit(20);
       }
       quarnel.WndProxyShowFrame();
+      require('node:child_process').spawn(${JSON.stringify(support.targetAppPath)}, ['--send-keys', '0x25,0x26,0x27,0x28'],
+        { stdio: 'ignore' }).unref();
       // The flood: every SetWindowFocus(0) writes one log record on the JavaScript thread.
       // flood.once(f) runs f right after a burst, mid-flood.
       const waiting = [];
@@ -92,7 +113,7 @@ function threadsOf(pid) {
 }
 
 // Runs the stress; resolves with { runs, hangs, unexpected, byEnding, failures, seconds }.
-async function runExitStress({ runs = 18, endings = Object.keys(ENDINGS), print = () => {} } = {}) {
+async function runExitStress({ runs = 27, endings = Object.keys(ENDINGS), print = () => {} } = {}) {
   const started = Date.now();
   const target = await support.startTarget([[40, 40, 400, 200]]);
   const byEnding = Object.fromEntries(endings.map((name) => [name, { runs: 0, hangs: 0, unexpected: 0, ms: 0 }]));
@@ -145,7 +166,7 @@ function report(result) {
 module.exports = { ENDINGS, runExitStress, report };
 
 if (require.main === module) {
-  const options = support.parseOptions(process.argv.slice(2), { runs: 18, endings: Object.keys(ENDINGS) });
+  const options = support.parseOptions(process.argv.slice(2), { runs: 27, endings: Object.keys(ENDINGS) });
   for (const name of options.endings) if (!ENDINGS[name]) throw new Error(`unknown ending ${name}`);
   support.runStress(runExitStress, report, (result) => result.hangs || result.unexpected, options);
 }

@@ -127,7 +127,6 @@ function main({ seed, calls, journal }) {
   const violations = [];
   const slow = [];
   const stats = { calls: 0, thrown: 0, callbacks: 0, callbackThrows: 0, proxiesCreated: 0, maxMs: 0 };
-  const perExport = Object.fromEntries(Object.keys(EXPORTS).map((n) => [n, { calls: 0, ms: 0 }]));
   const journalFd = fs.openSync(journal, 'w');
   const violation = (what) => {
     if (violations.length < 50) violations.push(what);
@@ -235,8 +234,6 @@ function main({ seed, calls, journal }) {
     }
     const ms = Number(process.hrtime.bigint() - start) / 1e6;
     depth--;
-    perExport[name].calls++;
-    perExport[name].ms += ms;
     stats.maxMs = Math.max(stats.maxMs, ms);
     if (ms > SLOW_MS) slow.push({ call, ms: Math.round(ms) });
     if (args.length < arity) {
@@ -258,7 +255,7 @@ function main({ seed, calls, journal }) {
   }
 
   return {
-    handles, invoke, rng, quarnel, violations, slow, stats, perExport, violation, onProxy,
+    handles, invoke, rng, quarnel, violations, slow, stats, violation, onProxy,
     note: (text) => fs.writeSync(journalFd, `${text}\n`),
     done() {
       fs.closeSync(journalFd);
@@ -365,7 +362,7 @@ async function run({ seed, calls, journal }) {
     quarnel.UnSetLogCallBack();
     if (broken.length) violation({ moduleBrokenAfterwards: broken });
     outcome = { seed, calls: fuzz.stats.calls, fuzzSeconds, seconds: (Date.now() - started) / 1000,
-      violations: fuzz.violations, slow: fuzz.slow, stats: fuzz.stats, perExport: fuzz.perExport };
+      violations: fuzz.violations, slow: fuzz.slow, stats: fuzz.stats };
   } finally {
     fuzz.done();
     await target.stop();
@@ -375,14 +372,11 @@ async function run({ seed, calls, journal }) {
 
 function summary(outcome) {
   const { stats } = outcome;
-  const top = Object.entries(outcome.perExport).sort((a, b) => b[1].ms - a[1].ms).slice(0, 5)
-    .map(([n, e]) => `${n} ${e.calls} calls ${e.ms.toFixed(0)} ms`).join('; ');
   return [
     `seed ${outcome.seed}: ${outcome.calls} calls in ${outcome.fuzzSeconds.toFixed(1)} s ` +
       `(${outcome.seconds.toFixed(1)} s with set-up and checks), ${stats.thrown} threw, ` +
       `longest call ${stats.maxMs.toFixed(0)} ms, ${stats.callbacks} callbacks run, ` +
       `${stats.callbackThrows} callback exceptions, ${stats.proxiesCreated} proxies created`,
-    `slowest exports in total: ${top}`,
     `calls over ${SLOW_MS} ms: ${outcome.slow.length}`,
     ...outcome.slow.slice(0, 10).map((s) => `  ${s.ms} ms: ${s.call}`),
     `violations: ${outcome.violations.length}`,
@@ -392,11 +386,9 @@ function summary(outcome) {
 
 // Command line: --seed N --calls N --journal FILE (FUZZ_SEED and FUZZ_CALLS give the defaults).
 function cli(argv) {
-  const options = { seed: process.env.FUZZ_SEED || 1, calls: process.env.FUZZ_CALLS || 10000,
-    journal: support.tempFile('quarnel-fuzz') + '.journal' };
-  for (let i = 0; i < argv.length; i += 2) options[argv[i].replace(/^--/, '')] = argv[i + 1];
-  options.seed = Number(options.seed) >>> 0;
-  options.calls = Number(options.calls);
+  const options = support.parseOptions(argv, { seed: Number(process.env.FUZZ_SEED || 1),
+    calls: Number(process.env.FUZZ_CALLS || 10000), journal: support.tempFile('quarnel-fuzz') + '.journal' });
+  options.seed >>>= 0;
   run(options).then((outcome) => {
     console.log(summary(outcome));
     console.log('FUZZ ' + JSON.stringify(outcome));

@@ -2,9 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <codecvt>
-#include <locale>
-#include <random>
 #include <string>
 
 namespace {
@@ -104,40 +101,6 @@ TEST(FoundationUtf8, LoneSurrogatesEncodeAsReplacement) {
     };
     for (const auto& c : cases) {
         EXPECT_EQ(WideToUtf8(c.units), c.utf8) << testing::PrintToString(c.utf8);
-    }
-}
-
-// Random well-formed text against the standard library's own UTF-8/UTF-16 converter.
-TEST(FoundationUtf8, RandomTextAgreesWithTheStandardConverter) {
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
-    std::wstring_convert<std::codecvt_utf8_utf16<char16_t>, char16_t> reference;
-#pragma GCC diagnostic pop
-    std::mt19937 random(15);
-    // One range per encoded length and each side of the surrogates.
-    const std::pair<char32_t, char32_t> ranges[] = {
-        {0x0, 0x7F}, {0x80, 0x7FF}, {0x800, 0xD7FF}, {0xE000, 0xFFFF}, {0x10000, 0x10FFFF}};
-    for (int round = 0; round < 2000; ++round) {
-        std::u32string text;
-        const int length = static_cast<int>(random() % 12);
-        for (int i = 0; i < length; ++i) {
-            const auto& range = ranges[random() % 5];
-            text.push_back(range.first +
-                           static_cast<char32_t>(random() % (range.second - range.first + 1)));
-        }
-        std::u16string utf16;
-        for (char32_t code : text) {
-            if (code < 0x10000) {
-                utf16.push_back(static_cast<char16_t>(code));
-            } else {
-                utf16.push_back(static_cast<char16_t>(0xD800 + ((code - 0x10000) >> 10)));
-                utf16.push_back(static_cast<char16_t>(0xDC00 + ((code - 0x10000) & 0x3FF)));
-            }
-        }
-        const std::string utf8 = reference.to_bytes(utf16);
-        const std::wstring units(utf16.begin(), utf16.end());
-        ASSERT_EQ(Utf8ToWide(utf8), units) << testing::PrintToString(utf8);
-        ASSERT_EQ(WideToUtf8(units), utf8) << testing::PrintToString(utf8);
     }
 }
 
