@@ -1,8 +1,8 @@
 'use strict';
 // Exit stress: many short-lived processes, each with the keyboard hook live and keys coming in,
 // three proxy windows with frames over another process's window, every callback set and log
-// records flooding in, each ending in one of nine ways. Counts the runs that hung (no end within the bound) and the
-// ones that ended with another exit code than their ending gives.
+// records flooding in, each ending in one of nine ways. Counts the runs that hung (no end within
+// the bound) and the ones that ended with another exit code than their ending gives.
 //
 //   scripts/wine-run node tests/stress/exit.js [--runs N] [--endings natural,exit,...]
 //
@@ -52,6 +52,9 @@ const ENDINGS = {
     console.log('ending late-listener');
     process.exit(11);`],
 };
+
+// Three of each ending.
+const DEFAULT_RUNS = 3 * Object.keys(ENDINGS).length;
 
 function childSource(ending) {
   return `
@@ -113,7 +116,7 @@ function threadsOf(pid) {
 }
 
 // Runs the stress; resolves with { runs, hangs, unexpected, byEnding, failures, seconds }.
-async function runExitStress({ runs = 27, endings = Object.keys(ENDINGS), print = () => {} } = {}) {
+async function runExitStress({ runs = DEFAULT_RUNS, endings = Object.keys(ENDINGS), print = () => {} } = {}) {
   const started = Date.now();
   const target = await support.startTarget([[40, 40, 400, 200]]);
   const byEnding = Object.fromEntries(endings.map((name) => [name, { runs: 0, hangs: 0, unexpected: 0, ms: 0 }]));
@@ -166,7 +169,7 @@ function report(result) {
 module.exports = { ENDINGS, runExitStress, report };
 
 if (require.main === module) {
-  const options = support.parseOptions(process.argv.slice(2), { runs: 27, endings: Object.keys(ENDINGS) });
+  const options = support.parseOptions(process.argv.slice(2), { runs: DEFAULT_RUNS, endings: Object.keys(ENDINGS) });
   for (const name of options.endings) if (!ENDINGS[name]) throw new Error(`unknown ending ${name}`);
   support.runStress(runExitStress, report, (result) => result.hangs || result.unexpected, options);
 }
