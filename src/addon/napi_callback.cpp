@@ -2,6 +2,7 @@
 
 #include "addon/lifetime.h"
 #include "addon/napi_values.h"
+#include "core/lasting.h"
 
 #include <mutex>
 #include <utility>
@@ -67,7 +68,7 @@ napi_value napi_callback::call(size_t argc, const napi_value* argv) {
 
 namespace {
 
-std::mutex targetMutex;
+quarnel::Lasting<std::mutex> targetMutex;
 release_target* currentTarget = nullptr;  // guarded by targetMutex
 
 void release_callback(napi_callback* raw) noexcept {
@@ -78,7 +79,7 @@ void release_callback(napi_callback* raw) noexcept {
         return;  // nothing drains or calls the host any more: deleted without an N-API call
     }
     {
-        std::lock_guard<std::mutex> lock(targetMutex);
+        std::lock_guard<std::mutex> lock(*targetMutex);
         if (currentTarget != nullptr && currentTarget->defer_release(callback)) {
             return;
         }
@@ -98,12 +99,12 @@ std::shared_ptr<napi_callback> make_callback(napi_env env, napi_value value) {
 }
 
 void set_release_target(release_target* target) {
-    std::lock_guard<std::mutex> lock(targetMutex);
+    std::lock_guard<std::mutex> lock(*targetMutex);
     currentTarget = target;
 }
 
 void clear_release_target(release_target* target) {
-    std::lock_guard<std::mutex> lock(targetMutex);
+    std::lock_guard<std::mutex> lock(*targetMutex);
     if (currentTarget == target) {
         currentTarget = nullptr;
     }

@@ -227,8 +227,7 @@ napi_value QuarnelAddon::GetMacAddresses(napi_env env, const napi_value*) {
 }
 
 napi_value QuarnelAddon::SetRunmode(napi_env env, const napi_value* argv) {
-    static const std::string name = "runmode";
-    utils->impl().SetUserEnvironment(name, napi::get_string(env, argv[0]));
+    utils->impl().SetUserEnvironment("runmode", napi::get_string(env, argv[0]));
     return nullptr;
 }
 

@@ -2,6 +2,7 @@
 #include "impl/quarnel_impl.h"
 
 #include "core/desktop_geometry.h"
+#include "core/lasting.h"
 #include "core/logging.h"
 #include "impl/display_watch.h"
 #include "impl/dpi_context.h"
@@ -31,7 +32,7 @@ struct MeasuredExtent {
     std::optional<uint64_t> generation;
     std::optional<quarnel::DesktopSize> size;
 };
-MeasuredExtent measuredExtent;
+quarnel::Lasting<MeasuredExtent> measuredExtent;
 
 }  // namespace
 
@@ -40,8 +41,8 @@ MeasuredExtent measuredExtent;
 // the measurement makes the next call measure again.
 void QuarnelImpl::GetDeskRect(int& width, int& height) {
     const uint64_t generation = win32::DisplayGeneration();
-    std::lock_guard<std::mutex> lock(measuredExtent.mutex);
-    const bool measure = measuredExtent.generation != generation;
+    std::lock_guard<std::mutex> lock(measuredExtent->mutex);
+    const bool measure = measuredExtent->generation != generation;
     if (measure) {
         std::vector<quarnel::Rect> displays;
         DISPLAY_DEVICEW device = {};
@@ -66,12 +67,12 @@ void QuarnelImpl::GetDeskRect(int& width, int& height) {
         // report 0 x 0) still spans part of the desktop. Physical, as the callers run per-monitor
         // aware; where they cannot, these are the scaled ones and never exceed the modes.
         EnumDisplayMonitors(nullptr, nullptr, AddMonitor, reinterpret_cast<LPARAM>(&displays));
-        measuredExtent.size = quarnel::DesktopExtent(displays);
-        measuredExtent.generation = generation;
+        measuredExtent->size = quarnel::DesktopExtent(displays);
+        measuredExtent->generation = generation;
     }
-    if (measuredExtent.size) {
-        width = measuredExtent.size->width;
-        height = measuredExtent.size->height;
+    if (measuredExtent->size) {
+        width = measuredExtent->size->width;
+        height = measuredExtent->size->height;
     }
     if (measure) {
         QLOG(LOG_INFO) << "width:" << width << " height:" << height;

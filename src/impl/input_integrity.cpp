@@ -1,6 +1,7 @@
 #include "impl/input_integrity.h"
 
 #include "core/input_integrity.h"
+#include "core/lasting.h"
 #include "impl/win32_bridge.h"
 #include "impl/win32_resources.h"
 
@@ -96,8 +97,8 @@ struct Verdict {
     std::string what;
     std::optional<std::string> warning;
 };
-std::mutex verdictMutex;
-Verdict lastVerdict;
+quarnel::Lasting<std::mutex> verdictMutex;
+quarnel::Lasting<Verdict> lastVerdict;
 
 std::optional<std::string> CheckWindow(HWND window, const char* what) {
     DWORD pid = 0;
@@ -113,9 +114,9 @@ std::optional<std::string> InputDropCheck(HWND window, const char* what) {
     if (window == nullptr) {
         return std::nullopt;
     }
-    std::lock_guard<std::mutex> lock(verdictMutex);
-    if (lastVerdict.window != window || lastVerdict.what != what) {
-        lastVerdict = Verdict{window, what, CheckWindow(window, what)};
+    std::lock_guard<std::mutex> lock(*verdictMutex);
+    if (lastVerdict->window != window || lastVerdict->what != what) {
+        *lastVerdict = Verdict{window, what, CheckWindow(window, what)};
     }
-    return lastVerdict.warning;
+    return lastVerdict->warning;
 }

@@ -1,5 +1,6 @@
 #include "impl/off_thread.h"
 
+#include "core/lasting.h"
 #include "core/logging.h"
 
 #include <chrono>
@@ -98,17 +99,18 @@ struct Strand {
     std::deque<std::function<void()>> pending;
     bool running = false;  // a thread runs the strand
 };
-std::mutex strandsMutex;
-std::map<DWORD, Strand> strands;  // by window thread; a strand goes when it runs dry
+quarnel::Lasting<std::mutex> strandsMutex;
+quarnel::Lasting<std::map<DWORD, Strand>>
+    strands;  // by window thread; a strand goes when it runs dry
 
 void RunStrand(DWORD windowThread) {
     for (;;) {
         std::function<void()> next;
         {
-            std::lock_guard<std::mutex> lock(strandsMutex);
-            Strand& strand = strands[windowThread];
+            std::lock_guard<std::mutex> lock(*strandsMutex);
+            Strand& strand = (*strands)[windowThread];
             if (strand.pending.empty()) {
-                strands.erase(windowThread);
+                strands->erase(windowThread);
                 return;
             }
             next = std::move(strand.pending.front());
@@ -149,16 +151,16 @@ Handed RunForWindow(HWND hwnd, std::function<void()> work) noexcept {
         };
         bool start = false;
         {
-            std::lock_guard<std::mutex> lock(strandsMutex);
-            Strand& strand = strands[windowThread];
+            std::lock_guard<std::mutex> lock(*strandsMutex);
+            Strand& strand = (*strands)[windowThread];
             strand.pending.push_back(std::move(item));
             start = !strand.running;
             strand.running = true;
         }
         if (start && !RunOnOwnThread([windowThread] { RunStrand(windowThread); })) {
             // Nothing runs the strand, which held only this: the caller does the work.
-            std::lock_guard<std::mutex> lock(strandsMutex);
-            strands.erase(windowThread);
+            std::lock_guard<std::mutex> lock(*strandsMutex);
+            strands->erase(windowThread);
             return Handed::No;
         }
         std::unique_lock<std::mutex> lock(finish->mutex);
@@ -173,8 +175,7 @@ Handed RunForWindow(HWND hwnd, std::function<void()> work) noexcept {
 
 namespace {
 
-// The announcer's state, process-wide. Its destructor cannot run under an announcing thread:
-// the module reference that thread holds keeps the module, and its statics, from unloading.
+// The announcer's state, process-wide.
 struct Announcer {
     std::mutex mutex;
     bool running = false;  // a thread is announcing, or about to
@@ -182,8 +183,8 @@ struct Announcer {
 };
 
 Announcer& announcer() {
-    static Announcer instance;
-    return instance;
+    static quarnel::Lasting<Announcer> instance;
+    return *instance;
 }
 
 void AnnounceUntilCaughtUp() {

@@ -37,10 +37,9 @@ bool QuarnelImpl::IsHiddenFile(const std::string& path) {
 }
 
 void QuarnelImpl::SetUserEnvironment(const std::string& name, const std::string& value) {
-    static const std::string environmentKey = "Environment";
     try {
         Orlix::Environment::Set(name, value);
-        Orlix::WinRegistry key(HKEY_CURRENT_USER, environmentKey, false, false, true);
+        Orlix::WinRegistry key(HKEY_CURRENT_USER, "Environment", false, false, true);
         key.SetString(name, value);
         // Written and set here already; telling the running programs may take seconds.
         win32::AnnounceEnvironmentChange();

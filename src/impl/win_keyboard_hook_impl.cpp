@@ -16,8 +16,8 @@
 #include <optional>
 #include <vector>
 
-std::function<void(int)> WinKeyboardHookImpl::callback;
-std::mutex WinKeyboardHookImpl::callbackMutex;
+quarnel::Lasting<std::function<void(int)>> WinKeyboardHookImpl::callback;
+quarnel::Lasting<std::mutex> WinKeyboardHookImpl::callbackMutex;
 
 namespace {
 
@@ -29,7 +29,7 @@ constexpr std::chrono::milliseconds kInstallWait{500};
 constexpr wchar_t kWatchClass[] = L"QuarnelKeyboardWatch";
 
 // Process-wide so that the count outlives any listener whose thread still ends.
-win32::WindowThreads hookThreads;
+win32::Lasting<win32::WindowThreads> hookThreads;
 
 // For the fault injection (any thread).
 std::atomic<HHOOK> liveHook{nullptr};
@@ -255,12 +255,12 @@ WinKeyboardHookImpl::~WinKeyboardHookImpl() {
     if (threadId_ == 0) {
         return;
     }
-    hookThreads.Quit(threadId_);
+    hookThreads->Quit(threadId_);
     // The thread has removed its hook and left this module's code within moments of the quit,
     // also under the loader lock (a library unload), since it needs that lock only afterwards,
     // inside the system's thread exit. The bound is for a thread that does not get there: it is
     // given up, and touches nothing of this object.
-    hookThreads.WaitForAll(kDestroyWait, kWatchClass);
+    hookThreads->WaitForAll(kDestroyWait, kWatchClass);
 }
 
 void WinKeyboardHookImpl::Start() {
@@ -268,7 +268,7 @@ void WinKeyboardHookImpl::Start() {
         return;
     }
     auto started = std::make_shared<InstallTried>();
-    threadId_ = hookThreads.Start([started] { Run(started); });
+    threadId_ = hookThreads->Start([started] { Run(started); });
     // Keys released before the hook is in place would be lost; a failed install is the
     // watchdog's to retry, so the wait is for the first attempt only.
     std::unique_lock<std::mutex> lock(started->mutex);
@@ -279,8 +279,8 @@ void WinKeyboardHookImpl::SetCallback(const std::function<void(int)>& next) {
     std::function<void(int)> replaced(next);
     {
         // Held for the swap only: the hook thread takes this lock to report a key.
-        std::lock_guard<std::mutex> lock(callbackMutex);
-        callback.swap(replaced);
+        std::lock_guard<std::mutex> lock(*callbackMutex);
+        callback->swap(replaced);
     }
     // Released here, on the caller's thread (the JavaScript thread, where its share of the
     // JavaScript function may go); no key reaches it any more.
@@ -292,11 +292,11 @@ void WinKeyboardHookImpl::StopHook() {
         return;
     }
     // A thread that ended by itself is not posted to.
-    hookThreads.Quit(threadId_);
-    hookThreads.WaitForAll();
+    hookThreads->Quit(threadId_);
+    hookThreads->WaitForAll();
     // Never under the loader lock (see the destructor), so the system exit is waited for too,
     // as a join would: the process may end right after the stop.
-    hookThreads.WaitForExit();
+    hookThreads->WaitForExit();
     UnregisterClassW(kWatchClass, nullptr);
     threadId_ = 0;
 }
@@ -324,9 +324,9 @@ LRESULT CALLBACK WinKeyboardHookImpl::KeyboardProc(int nCode, WPARAM wParam,
 }
 
 void WinKeyboardHookImpl::NotifyKey(int key) {
-    std::lock_guard<std::mutex> lock(callbackMutex);
-    if (callback) {
-        callback(key);
+    std::lock_guard<std::mutex> lock(*callbackMutex);
+    if (*callback) {
+        (*callback)(key);
     }
 }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/lasting.h"
+
 #include <windows.h>
 
 #include <functional>
@@ -50,6 +52,7 @@ public:
 private:
     DWORD threadId_ = 0;  // the hook thread started last and not stopped since; 0 for none
 
-    static std::function<void(int)> callback;
-    static std::mutex callbackMutex;  // guards callback: every replacement and every call
+    static quarnel::Lasting<std::function<void(int)>> callback;
+    static quarnel::Lasting<std::mutex>
+        callbackMutex;  // guards callback: every replacement and every call
 };

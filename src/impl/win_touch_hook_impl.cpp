@@ -11,8 +11,9 @@
 #include <cstdint>
 #include <set>
 
-std::shared_ptr<const WinTouchHookImpl::TouchCallback> WinTouchHookImpl::touchCallback;
-std::mutex WinTouchHookImpl::touchCallbackMutex;
+quarnel::Lasting<std::shared_ptr<const WinTouchHookImpl::TouchCallback>>
+    WinTouchHookImpl::touchCallback;
+quarnel::Lasting<std::mutex> WinTouchHookImpl::touchCallbackMutex;
 
 namespace {
 
@@ -21,12 +22,12 @@ constexpr wchar_t kWindowClass[] = L"TouchHookWindow";
 constexpr std::chrono::milliseconds kShutdownWait{2000};
 
 // Process-wide so that the count outlives any touch hook whose threads still end.
-win32::WindowThreads touchThreads;
+win32::Lasting<win32::WindowThreads> touchThreads;
 
 // The live touch windows, listed by their own thread from the first message to the last, so
 // that a handle found here is never one the system has given to another window since.
-std::mutex windowsMutex;
-std::set<HWND> windows;
+win32::Lasting<std::mutex> windowsMutex;
+win32::Lasting<std::set<HWND>> windows;
 
 }  // namespace
 
@@ -57,8 +58,8 @@ LRESULT CALLBACK WinTouchHookImpl::TouchProxyWndProc(HWND hwnd, UINT message, WP
         }
         case WM_NCCREATE:
             try {
-                std::lock_guard<std::mutex> lock(windowsMutex);
-                windows.insert(hwnd);
+                std::lock_guard<std::mutex> lock(*windowsMutex);
+                windows->insert(hwnd);
             } catch (...) {
                 return FALSE;  // a window that cannot be listed could not be closed at unload
             }
@@ -68,8 +69,8 @@ LRESULT CALLBACK WinTouchHookImpl::TouchProxyWndProc(HWND hwnd, UINT message, WP
             PostQuitMessage(0);
             break;
         case WM_NCDESTROY: {
-            std::lock_guard<std::mutex> lock(windowsMutex);
-            windows.erase(hwnd);
+            std::lock_guard<std::mutex> lock(*windowsMutex);
+            windows->erase(hwnd);
             break;
         }
         default:
@@ -86,32 +87,32 @@ void WinTouchHookImpl::CreateProxyWindow(int hwnd, const TouchCallback& callback
     }
     auto next = std::make_shared<const TouchCallback>(callback);
     {
-        std::lock_guard<std::mutex> lock(touchCallbackMutex);
-        touchCallback.swap(next);
+        std::lock_guard<std::mutex> lock(*touchCallbackMutex);
+        touchCallback->swap(next);
     }
     // `next` now holds the previous callback; a window thread may still be calling its own
     // share, which then is the last.
     next.reset();
     // A failure to log or to allocate ends this window's thread, nothing else.
-    touchThreads.Start([target] { MessageLoop(target); });
+    touchThreads->Start([target] { MessageLoop(target); });
 }
 
 WinTouchHookImpl::~WinTouchHookImpl() {
     {
-        std::lock_guard<std::mutex> lock(windowsMutex);
-        for (const HWND hwnd : windows) {
+        std::lock_guard<std::mutex> lock(*windowsMutex);
+        for (const HWND hwnd : *windows) {
             PostMessageW(hwnd, WM_CLOSE, 0, 0);
         }
     }
     // The touch windows' procedure is this module's code, which may be unloaded right after.
-    touchThreads.WaitForAll(kShutdownWait, kWindowClass);
+    touchThreads->WaitForAll(kShutdownWait, kWindowClass);
 }
 
 void WinTouchHookImpl::NotifyTouch(const std::vector<quarnel::TouchPoint>& points) {
     std::shared_ptr<const TouchCallback> current;
     {
-        std::lock_guard<std::mutex> lock(touchCallbackMutex);
-        current = touchCallback;
+        std::lock_guard<std::mutex> lock(*touchCallbackMutex);
+        current = *touchCallback;
     }
     if (current != nullptr && *current) {
         (*current)(points);

@@ -2,6 +2,8 @@
 
 #include "core/touch_point.h"
 
+#include "core/lasting.h"
+
 #include <windows.h>
 
 #include <functional>
@@ -38,6 +40,7 @@ public:
 private:
     // Held by a shared pointer so that a window thread calls its own share outside the lock:
     // a replacement never destroys a callback that is running.
-    static std::shared_ptr<const TouchCallback> touchCallback;
-    static std::mutex touchCallbackMutex;  // guards touchCallback, never held during a call
+    static quarnel::Lasting<std::shared_ptr<const TouchCallback>> touchCallback;
+    static quarnel::Lasting<std::mutex>
+        touchCallbackMutex;  // guards touchCallback, never held during a call
 };

@@ -85,11 +85,6 @@ WindowThreads::WindowThreads() : state_(std::make_unique<State>()) {
 }
 
 WindowThreads::~WindowThreads() {
-    if (ProcessExiting()) {
-        // Threads the exit killed may hold any of these locks, or the heap's.
-        (void)state_.release();
-        return;
-    }
     std::lock_guard<std::mutex> lock(kinds().mutex);
     auto& all = kinds().all;
     all.erase(std::remove(all.begin(), all.end(), this), all.end());

@@ -3,6 +3,7 @@
 // What every thread of the module shares: its start, its count, its window class and its
 // message loop. The proxy, frame and touch windows each live on a thread of their own, and the
 // keyboard hook has one that pumps the same loop.
+#include "core/lasting.h"
 #include "core/logging.h"
 #include "impl/win32_resources.h"
 
@@ -14,31 +15,12 @@
 #include <functional>
 #include <memory>
 #include <mutex>
-#include <new>
 #include <utility>
 #include <vector>
 
 namespace win32 {
 
-// An object that is made where it is declared and never destroyed. The module is pinned, so
-// its process-wide state lives as long as the process; destroyed at the process's exit it would
-// free and lock after the exit killed threads that may have held the heap's lock or this
-// state's own.
-template <typename T>
-class Lasting {
-public:
-    template <typename... Args>
-    explicit Lasting(Args&&... args) {
-        ::new (static_cast<void*>(&storage_)) T(std::forward<Args>(args)...);
-    }
-    Lasting(const Lasting&) = delete;
-    Lasting& operator=(const Lasting&) = delete;
-    T& operator*() noexcept { return *std::launder(reinterpret_cast<T*>(&storage_)); }
-    T* operator->() noexcept { return &**this; }
-
-private:
-    std::aligned_storage_t<sizeof(T), alignof(T)> storage_;
-};
+using quarnel::Lasting;
 
 // Set by the DLL's detach when the process exits (ExitProcess): from then on nothing of this
 // module frees memory, takes a lock or waits.
@@ -48,10 +30,13 @@ bool ProcessExiting() noexcept;
 // The process-wide window lock. Under Wine, threads of one process that make (or paint, or
 // destroy) layered windows at the same moment corrupt the X11 driver's heap: a plain Win32
 // program does it too, 24 threads each making a proxy-like window over another program's
-// window. So every thread of this module makes its windows one at a time, under this lock;
-// frames are also painted and destroyed under it. Nothing done under it may wait for another
-// thread: a proxy or touch window is made hidden and shown without taking the activation, since
-// activation would be handed to (and answered by) the thread of the other program's window.
+// window. The fault lies in what Wine does at a thread's first window: it opens the thread's
+// input method, and libX11 lists the input methods of a process without a lock. So every
+// thread of this module makes its windows one at a time, under this lock (message-only windows
+// have no X window, and so no share in it); frames are also painted and destroyed under it. Nothing
+// done under it may wait for another thread: a proxy or touch window is made hidden and shown
+// without taking the activation, since activation would be handed to (and answered by) the thread
+// of the other program's window.
 //
 // A system mutex rather than a critical section: a thread that the process's exit kills while
 // it waits for it leaves nothing of the system half-changed.
@@ -83,7 +68,7 @@ bool ParkWindowChanges(std::chrono::milliseconds timeout) noexcept;
 // std::thread would still run its own and the thread library's clean-up from this image.
 //
 // An object of this class must outlive its threads: each kind keeps one for the life of the
-// process, so that a thread given up by a timed-out wait still has a count to leave.
+// process (a Lasting), so that a thread given up by a timed-out wait still has a count to leave.
 class WindowThreads {
 public:
     WindowThreads();

@@ -24,7 +24,7 @@ const wchar_t kFrameClassName[] = L"TransparentFollowFrameWindow";
 constexpr std::chrono::milliseconds kShutdownWait{2000};
 
 // Process-wide so that the count outlives any frame manager whose threads still end.
-win32::WindowThreads frameThreads;
+win32::Lasting<win32::WindowThreads> frameThreads;
 
 // Posted to a frame: its followed window moved or went.
 constexpr UINT kFollowedChanged = WM_APP + 1;
@@ -120,7 +120,7 @@ WndFrameImpl::WndFrameImpl() : frames_(std::make_shared<Frames>()) {}
 WndFrameImpl::~WndFrameImpl() {
     CloseAllFrameWindow();  // cancels the frames still to be made, too
     // The frame windows' procedure is this module's code, which may be unloaded right after.
-    frameThreads.WaitForAll(kShutdownWait, kFrameClassName);
+    frameThreads->WaitForAll(kShutdownWait, kFrameClassName);
 }
 
 void WndFrameImpl::ShowFrame(int followHwnd) {
@@ -129,7 +129,7 @@ void WndFrameImpl::ShowFrame(int followHwnd) {
         std::lock_guard<std::mutex> lock(frames_->mutex);
         closeAlls = frames_->closeAlls;
     }
-    frameThreads.Start(
+    frameThreads->Start(
         [frames = frames_, followHwnd, closeAlls] { MessageLoop(frames, followHwnd, closeAlls); });
 }
 

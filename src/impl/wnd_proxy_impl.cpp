@@ -92,7 +92,7 @@ void Announce(const std::function<void(int)>& created, int hwnd) {
 win32::Lasting<CallbackSlot> windowCloseCallback;
 win32::Lasting<CallbackSlot> focusCallback;
 win32::Lasting<CallbackSlot> blurCallback;
-win32::WindowThreads proxyThreads;
+win32::Lasting<win32::WindowThreads> proxyThreads;
 
 constexpr std::chrono::milliseconds kShutdownWait{2000};
 // Posted to a proxy window: make the move waiting in pendingMoves.
@@ -365,7 +365,7 @@ WndProxyImpl::~WndProxyImpl() {
         proxies->parentOfWindow.clear();
     }
     // The windows close on their own threads; the module may be unloaded right after this.
-    proxyThreads.WaitForAll(kShutdownWait);
+    proxyThreads->WaitForAll(kShutdownWait);
 }
 
 void WndProxyImpl::CreateProxyWindow(int parentHwnd, int x, int y, int width, int height,
@@ -379,7 +379,7 @@ void WndProxyImpl::CreateProxyWindow(int parentHwnd, int x, int y, int width, in
         std::lock_guard<std::mutex> lock(proxies->mutex);
         askedAt = proxies->closeAlls;
     }
-    proxyThreads.Start([this, parentHwnd, x, y, width, height, created, askedAt] {
+    proxyThreads->Start([this, parentHwnd, x, y, width, height, created, askedAt] {
         MessageLoop(parentHwnd, x, y, width, height, created, askedAt);
         KeepAnnouncement(created);
     });
