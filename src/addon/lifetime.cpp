@@ -95,10 +95,10 @@ QuarnelAddon* Lifetime::ForEnvironment(napi_env env) {
         Build(env, true, &storage[0]);
     });
     QuarnelAddon* addon = instance.load(std::memory_order_acquire);
-    if (addon != nullptr && addon->ownerEnv != env && YieldsTo(*addon, env)) {
+    if (addon != nullptr && !OwnedBy(*addon, env) && YieldsTo(*addon, env)) {
         addon = TakeOver(addon, env);
     }
-    if (addon == nullptr || addon->ownerEnv != env || !lifecycle.calls_host()) {
+    if (addon == nullptr || !OwnedBy(*addon, env) || !lifecycle.calls_host()) {
         return nullptr;
     }
     return addon;
@@ -115,6 +115,13 @@ QuarnelAddon* Lifetime::Build(napi_env env, bool listenForExit, void* place) {
     }
     instance.store(addon, std::memory_order_release);
     return addon;
+}
+
+// A torn-down environment's address can come back for the next one: the main thread that
+// loads the module right after the Worker that owned it ended may be handed the Worker's old
+// napi_env. So an owner whose environment is gone owns none, whatever its address.
+bool Lifetime::OwnedBy(const QuarnelAddon& addon, napi_env env) {
+    return addon.ownerEnv == env && !addon.ownerGone.load(std::memory_order_acquire);
 }
 
 // Runs on the JavaScript thread of `env`.

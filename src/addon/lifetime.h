@@ -52,6 +52,7 @@ private:
     static void Enter(Hook hook) noexcept;
 
     static QuarnelAddon* Build(napi_env env, bool listenForExit, void* place);
+    static bool OwnedBy(const QuarnelAddon& addon, napi_env env);
     static bool YieldsTo(const QuarnelAddon& addon, napi_env env);
     static QuarnelAddon* TakeOver(QuarnelAddon* old, napi_env env);
     static void OnEnvironmentCleanup(void* addon) noexcept;
