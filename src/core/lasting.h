@@ -10,7 +10,7 @@ namespace quarnel {
 // its process-wide state lives as long as the process. Destroyed at the process's exit it
 // would free and lock after the exit killed threads that may have held the heap's lock or this
 // state's own; so every object of static duration in the module is one of these, or trivially
-// destructible (the build checks it).
+// destructible (scripts/check-statics checks it).
 template <typename T>
 class Lasting {
 public:
