@@ -424,7 +424,7 @@ function runIsolated({ seed, calls, stallMs = 60000 }) {
     }
   }, 1000);
   return new Promise((resolve) => {
-    child.on('exit', (code) => {
+    child.on('close', (code) => {
       clearInterval(watch);
       const lastCalls = fs.existsSync(journal) ? fs.readFileSync(journal, 'utf8').trim().split('\n').slice(-5) : [];
       fs.rmSync(journal, { force: true });
